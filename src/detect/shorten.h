@@ -1,0 +1,16 @@
+// Shortening a full file name to the display width of a hit line.
+#ifndef KIVOR_DETECT_SHORTEN_H_
+#define KIVOR_DETECT_SHORTEN_H_
+
+// Keeps the first two characters, "<sep>..." and the longest tail of at most
+// width - 6 characters that starts at a separator.  Unchanged when width is
+// below 8 or not below the name's length.  The result lives in a work
+// buffer until the next call; NULL when that buffer cannot be allocated.
+const char *shorten_name_prefix(const char *name, int width);
+
+// Keeps the first width - 3 - T characters, "..." and the last component of
+// T characters.  Returns name itself when width is below 11 or not below the
+// name's length; NULL when the work buffer cannot be allocated.
+const char *shorten_name_middle(const char *name, int width);
+
+#endif  // KIVOR_DETECT_SHORTEN_H_

@@ -1,0 +1,91 @@
+// The platform layer: every call KIVOR makes to the operating system goes
+// through here.  Shared code includes only this header; the build picks one
+// backend (*-posix.cpp or *-win32.cpp) for it.  On Windows each routine is a
+// thin wrapper around the Win32 call named in its comment; on POSIX it stands
+// in for that call with the same observable behaviour.
+#ifndef KIVOR_PLATFORM_H_
+#define KIVOR_PLATFORM_H_
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include "platform/platform-consts.h"  // PLAT_SEP, PLAT_PATH_MAX, ... of the backend
+
+// ---------------------------------------------------------------- listing
+// Stand-ins for FindFirstFileA / FindNextFileA / FindClose and the find
+// record.  Only the attributes and the bare name are carried.
+
+enum {
+  PLAT_ATTR_DIRECTORY = 0x10,    // FILE_ATTRIBUTE_DIRECTORY
+  PLAT_ATTR_REPARSE = 0x400,     // FILE_ATTRIBUTE_REPARSE_POINT (symbolic link)
+};
+
+struct plat_find_data {
+  uint32_t attributes;
+  char name[PLAT_NAME_MAX];
+};
+
+struct plat_find;  // an open listing; NULL stands for INVALID_HANDLE_VALUE
+
+// Opens a listing for a search string "directory<sep>pattern".  Only the last
+// component is a pattern, matched by Windows rules with ASCII case ignored; a
+// last component without '*' or '?' is an exact lookup of that one name.
+// Fills *fd with the first entry and returns the listing, or NULL when the
+// directory cannot be read or nothing matches.  Entries come in a stable
+// order: "." and ".." first, then by name with ASCII letters upper-cased.
+struct plat_find *plat_find_first(const char *search, struct plat_find_data *fd);
+
+// Fills *fd with the next entry; returns 0 when there is none.
+int plat_find_next(struct plat_find *h, struct plat_find_data *fd);
+
+// Closes a listing opened by plat_find_first (NULL is allowed).
+void plat_find_close(struct plat_find *h);
+
+// -------------------------------------------- file-name interpretation
+// AreFileApisANSI / SetFileApisToANSI / SetFileApisToOEM: a process-wide
+// flag.  On POSIX both interpretations pass a name's bytes unchanged.
+int plat_file_apis_are_ansi(void);
+void plat_set_file_apis_ansi(void);
+void plat_set_file_apis_oem(void);
+
+// ---------------------------------------------------------- file access
+typedef intptr_t plat_handle;
+#define PLAT_INVALID_HANDLE ((plat_handle)-1)
+
+// CreateFileA for reading an existing file, under the current interpretation.
+// POSIX: regular files only (a FIFO, socket or device is never opened),
+// read-only, non-blocking, without updating the access time where allowed.
+// Returns PLAT_INVALID_HANDLE on failure.
+plat_handle plat_open_read(const char *path);
+
+// One ReadFile of up to count bytes.  Returns the count read, -1 on failure.
+long plat_read(plat_handle h, void *buffer, size_t count);
+
+// CloseHandle.
+void plat_close(plat_handle h);
+
+// ------------------------------------------------------------------ paths
+// GetFullPathNameA / _fullpath: the absolute form of path in out (size
+// bytes).  Relative paths are joined to the current directory; "." and ".."
+// and repeated separators are resolved lexically; a trailing separator is
+// kept; "" gives the current directory.  Returns the length, or 0 when the
+// result does not fit (or the path is invalid).
+size_t plat_full_path(const char *path, char *out, size_t size);
+
+// The current directory in out; returns its length, 0 on failure.
+size_t plat_current_dir(char *out, size_t size);
+
+// GetModuleFileNameA: the running program's full path; argv0 is the fallback
+// on systems that cannot report it.  Returns the length, 0 on failure.
+size_t plat_program_path(const char *argv0, char *out, size_t size);
+
+// stat: 1 when path is a directory, 0 when it is something else, -1 when its
+// status cannot be read (missing, or holding wildcards).
+int plat_is_directory(const char *path);
+
+// Path comparison for duplicate directories and the hit file's self-test:
+// ASCII case ignored on Windows, exact bytes on POSIX.  0 when equal.
+int plat_path_compare(const char *a, const char *b);
+
+#endif  // KIVOR_PLATFORM_H_

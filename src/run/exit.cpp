@@ -1,0 +1,48 @@
+// exit_program and the table of exit reasons.
+#include "run/exit.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "run/globals.h"
+
+// Reason codes and their printed names; the gaps (9, 11) have no name.
+static const struct {
+  int code;
+  const char *name;
+} reason_names[] = {
+    {NORMAL_EXIT, "NORMAL_EXIT"},
+    {USER_ABORTED, "USER_ABORTED"},
+    {INPUT_FILE, "INPUT_FILE"},
+    {OUTPUT_FILE, "OUTPUT_FILE"},
+    {PARAMATER_FILE, "PARAMATER_FILE"},
+    {ILLEGAL_OPTION, "ILLEGAL or INCOMPLETE OPTION"},
+    {INSUFFICIENT_MEMORY, "INSUFFICIENT MEMORY"},
+    {OTHER_EXIT, "OTHER_EXIT"},
+    {WRITE_ERROR, "WRITE_ERROR"},
+    {READ_ERROR, "READ_ERROR"},
+    {NON_SPECIFIC_ERROR, "NON_SPECIFIC ERROR"},
+};
+
+const char *exit_reason_name(int reason) {
+  for (size_t i = 0; i < sizeof reason_names / sizeof reason_names[0]; i++)
+    if (reason_names[i].code == reason)
+      return reason_names[i].name;
+  return NULL;
+}
+
+void exit_program(int reason) {
+  if (g_settings != NULL && g_settings->hit_file_mode != 0 &&
+      g_hit_stream != stdout && g_hit_stream != NULL)
+    fclose(g_hit_stream);
+  if (reason < 1) {
+    fputs("Normal termination\n", stderr);
+  } else {
+    const char *name = exit_reason_name(reason);
+    fprintf(stderr, "Program termination: reason %s\n", name ? name : "");
+  }
+  exit(reason);
+}
+
+void install_interrupt_handler(void) {
+}

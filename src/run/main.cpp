@@ -1,0 +1,56 @@
+// KIVOR: finds files that look like PGP 2.x material.  The order of a run.
+#include <stdio.h>
+#include <string.h>
+
+#include "log/hitfile.h"
+#include "log/stamps.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/options.h"
+#include "run/startup.h"
+#include "search/lists.h"
+#include "search/walk.h"
+
+static char program_path[PATH_BUF];  // argument 0 as a full path
+
+int main(int argc, char **argv) {
+  if (plat_program_path(argv[0], program_path, sizeof program_path) != 0)
+    argv[0] = program_path;
+  g_hit_stream = stdout;
+  allocate_run_state();
+
+  // Leading path arguments: up to the first that begins with '-' or '+'.
+  for (int i = 1; i < argc && argv[i][0] != '-' && argv[i][0] != '+'; i++)
+    add_path_argument(argv[i]);
+
+  set_defaults();
+  parse_options(argc, argv, g_settings);
+  g_start_time = time(NULL);
+  open_hit_file();
+  print_start_stamp(argc, argv);
+
+  if (g_searchdirs[0] == NULL) {
+    char cwd[PATH_BUF];
+    if (plat_current_dir(cwd, sizeof cwd) == 0) {
+      fputs("Can't read the current directory\n", stderr);
+      exit_program(OTHER_EXIT);
+    }
+    add_searchdir(cwd);
+  }
+  fputs("\n", stderr);
+
+  for (int i = 0; g_searchdirs[i] != NULL; i++) {
+    char *dir = g_searchdirs[i];
+    size_t len = strlen(dir);
+    if (len == 0 || dir[len - 1] != PLAT_SEP) {
+      dir[len] = PLAT_SEP;  // the entry was stored with a spare byte
+      dir[len + 1] = '\0';
+    }
+    if (dir[0] >= 'a' && dir[0] <= 'z')
+      dir[0] = (char)(dir[0] - 'a' + 'A');
+    walk_directory(dir);
+  }
+
+  print_summary();
+  return 0;
+}

@@ -1,0 +1,15 @@
+// The depth-first, post-order directory walk.
+#ifndef KIVOR_SEARCH_WALK_H_
+#define KIVOR_SEARCH_WALK_H_
+
+// Walks the tree rooted at dir (a directory string ending in the separator):
+// subdirectories first when recursing, then the directory's own files.  A
+// directory that cannot be listed is passed over with everything below it.
+int walk_directory(const char *dir);
+
+// Prints dir when show_dirs is set, then lists dir once for each pattern of
+// g_filetypes (up to one that begins with '-') and hands every entry that is
+// not a directory to check_file.  Returns 0.
+int scan_directory(const char *dir);
+
+#endif  // KIVOR_SEARCH_WALK_H_

@@ -1,0 +1,120 @@
+#include "search/walk.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "run/globals.h"
+#include "run_state.h"
+#include "search/lists.h"
+#include "temp_tree.h"
+
+namespace {
+
+const std::string kKey = std::string("\x99") + std::string(20, 'k');
+
+class Walk : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_run_state(); }
+
+  // Walks the fixture's root and returns the directory lines.
+  std::string walk() {
+    std::string dir = tree.root() + "/";
+    testing::internal::CaptureStderr();
+    walk_directory(dir.c_str());
+    return testing::internal::GetCapturedStderr();
+  }
+
+  std::string dirs(std::initializer_list<const char *> rel) {
+    std::string s;
+    for (const char *r : rel)
+      s += tree.root() + "/" + r + (*r ? "/" : "") + "\n";
+    return s;
+  }
+
+  temp_tree tree;
+};
+
+TEST_F(Walk, PostOrderInListingOrder) {
+  tree.mkdir("B/D");
+  tree.mkdir("e");
+  tree.mkdir(".x");
+  tree.mkdir("..x");
+  add_filetype("*.*");
+  g_settings->recurse = 1;
+  EXPECT_EQ(walk(), dirs({"..x", ".x", "B/D", "B", "e", ""}));
+}
+
+TEST_F(Walk, WithoutRecursionOnlyTheDirectoryItself) {
+  tree.write("sub/key.pgp", kKey);
+  tree.write("top.pgp", kKey);
+  add_filetype("*.*");
+  EXPECT_EQ(walk(), dirs({""}));
+  EXPECT_EQ(g_files_searched, 1);
+}
+
+TEST_F(Walk, MissingDirectoryPrintsNothing) {
+  add_filetype("*.*");
+  std::string dir = tree.path("missing/");
+  testing::internal::CaptureStderr();
+  walk_directory(dir.c_str());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(Walk, EveryPatternInTurnUntilOneBeginsWithDash) {
+  tree.write("a.txt", kKey);
+  tree.write("b.pgp", kKey);
+  add_filetype("*.TXT");
+  add_filetype("*.*");
+  add_filetype("-stop");
+  add_filetype("*.pgp");
+  walk();
+  EXPECT_EQ(g_files_searched, 3);  // a.txt twice, b.pgp once
+  std::string root = tree.root() + "/";
+  std::string out = hit_output();
+  EXPECT_EQ(out.find(root + "a.txt"), 0u);
+  EXPECT_NE(out.find(root + "b.pgp"), std::string::npos);
+}
+
+TEST_F(Walk, DashPatternFirstScansNothingButPrintsTheDirectory) {
+  tree.write("a.txt", kKey);
+  add_filetype("-A.TXT");
+  add_filetype("*.*");
+  EXPECT_EQ(walk(), dirs({""}));
+  EXPECT_EQ(g_files_searched, 0);
+}
+
+TEST_F(Walk, DirectoriesMatchingAPatternAreNotChecked) {
+  tree.mkdir("x.txt");
+  tree.write("y.txt", kKey);
+  add_filetype("*.txt");
+  walk();
+  EXPECT_EQ(g_files_searched, 1);
+}
+
+TEST_F(Walk, LinkedDirectoriesAreNotEntered) {
+  tree.write("real/k.pgp", kKey);
+  tree.symlink(".", "real/loop");
+  tree.symlink("real", "alias");
+  add_filetype("*.*");
+  g_settings->recurse = 1;
+  EXPECT_EQ(walk(), dirs({"real", ""}));
+  EXPECT_EQ(g_files_searched, 1);
+}
+
+TEST_F(Walk, TooDeepSubdirectoryIsSkippedWithAMessage) {
+  // A chain of 200-byte names that passes the path limit.
+  std::string name(200, 'n');
+  std::string rel = name;
+  while (tree.root().size() + rel.size() + 2 < PATH_BUF)
+    rel += "/" + name;
+  tree.mkdir(rel);
+  add_filetype("*.*");
+  g_settings->show_dirs = 0;
+  g_settings->recurse = 1;
+  std::string err = walk();
+  std::string deepest_ok = tree.root() + "/" + rel.substr(0, rel.rfind('/')) + "/";
+  EXPECT_EQ(err, "path too long, skipped: " + deepest_ok + name + "\n");
+}
+
+}  // namespace

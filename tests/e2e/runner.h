@@ -1,0 +1,35 @@
+// Runs the program under test as a user would, and builds fixture trees.
+// Every end-to-end test starts the program through run_kivor, so the same
+// tests can be pointed at another build (KIVOR_BINARY in the environment
+// names the program, KIVOR_RUNNER a command to start it through).
+#ifndef KIVOR_TESTS_E2E_RUNNER_H_
+#define KIVOR_TESTS_E2E_RUNNER_H_
+
+#include <string>
+#include <vector>
+
+#include "temp_tree.h"
+
+struct run_result {
+  int status;       // exit status, or 128 + signal number
+  std::string out;  // standard output
+  std::string err;  // error stream
+};
+
+struct run_options {
+  std::string cwd;                // working directory ("" keeps the test's)
+  std::string input;              // bytes fed to standard input
+  std::vector<std::string> env;   // extra NAME=VALUE settings
+  int timeout_seconds = 60;       // the program is killed after this
+};
+
+// Runs the program with args and returns what it wrote and its status.
+run_result run_kivor(const std::vector<std::string> &args, const run_options &opt = {});
+
+// The program's path as the runner starts it.
+std::string kivor_binary();
+
+// The samples folder beside the project, or "" when it is absent.
+std::string corpus_dir();
+
+#endif  // KIVOR_TESTS_E2E_RUNNER_H_

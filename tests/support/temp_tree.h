@@ -1,0 +1,29 @@
+// A throwaway directory for tests that need real files on disk.
+#ifndef KIVOR_TESTS_SUPPORT_TEMP_TREE_H_
+#define KIVOR_TESTS_SUPPORT_TEMP_TREE_H_
+
+#include <string>
+
+// Made under $TMPDIR (or /tmp), named by its real path, and removed with
+// everything below it when destroyed.
+class temp_tree {
+ public:
+  temp_tree();
+  ~temp_tree();
+  temp_tree(const temp_tree &) = delete;
+  temp_tree &operator=(const temp_tree &) = delete;
+
+  const std::string &root() const { return root_; }  // no trailing '/'
+  std::string path(const std::string &rel) const { return root_ + "/" + rel; }
+
+  void mkdir(const std::string &rel) const;                             // parents too
+  void write(const std::string &rel, const std::string &bytes) const;   // parents too
+  void symlink(const std::string &target, const std::string &rel) const;
+  void mkfifo(const std::string &rel) const;
+  std::string read(const std::string &rel) const;
+
+ private:
+  std::string root_;
+};
+
+#endif  // KIVOR_TESTS_SUPPORT_TEMP_TREE_H_
