@@ -1,0 +1,254 @@
+// Directory listings with the behaviour of the Windows find calls: a search
+// string "directory/pattern" lists the directory with opendir/readdir, keeps
+// the names that match the pattern by Windows rules, and hands them out in a
+// reproducible order ("." and ".." first, then by name with ASCII letters
+// upper-cased, then by plain bytes).
+//
+// A listing is read completely when it is opened, so that it can be sorted.
+// The walk opens and closes one listing per directory, so listing objects
+// are kept on a free list and their buffers only ever grow: after the first
+// few directories a listing allocates nothing.
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/wildcard.h"
+
+namespace {
+
+struct entry {
+  size_t name_off;   // into the arena while reading, then ...
+  const char *name;  // ... resolved once the arena has stopped moving
+  uint32_t attributes;
+};
+
+}  // namespace
+
+struct plat_find {
+  struct plat_find *next_free;
+  char *arena;  // the matching names, NUL-terminated, one after another
+  size_t arena_len, arena_cap;
+  struct entry *entries;
+  size_t count, cap;
+  size_t pos;  // next entry plat_find_next hands out
+};
+
+static struct plat_find *g_free_listings = NULL;
+
+static struct plat_find *listing_get(void) {
+  struct plat_find *h = g_free_listings;
+  if (h != NULL) {
+    g_free_listings = h->next_free;
+  } else {
+    h = (struct plat_find *)calloc(1, sizeof *h);
+    if (h == NULL)
+      return NULL;
+  }
+  h->next_free = NULL;
+  h->arena_len = 0;
+  h->count = 0;
+  h->pos = 0;
+  return h;
+}
+
+static void listing_put(struct plat_find *h) {
+  h->next_free = g_free_listings;
+  g_free_listings = h;
+}
+
+// Appends one entry; 0 when memory runs out.
+static int listing_add(struct plat_find *h, const char *name, size_t len, uint32_t attributes) {
+  if (h->arena_cap - h->arena_len < len + 1) {
+    size_t cap = h->arena_cap != 0 ? h->arena_cap : 4096;
+    while (cap - h->arena_len < len + 1)
+      cap *= 2;
+    char *p = (char *)realloc(h->arena, cap);
+    if (p == NULL)
+      return 0;
+    h->arena = p;
+    h->arena_cap = cap;
+  }
+  if (h->count == h->cap) {
+    size_t cap = h->cap != 0 ? h->cap * 2 : 128;
+    struct entry *p = (struct entry *)realloc(h->entries, cap * sizeof *p);
+    if (p == NULL)
+      return 0;
+    h->entries = p;
+    h->cap = cap;
+  }
+  memcpy(h->arena + h->arena_len, name, len + 1);
+  h->entries[h->count].name_off = h->arena_len;
+  h->entries[h->count].name = NULL;
+  h->entries[h->count].attributes = attributes;
+  h->count++;
+  h->arena_len += len + 1;
+  return 1;
+}
+
+// The attributes of an entry whose lstat status is st; dirfd and name
+// (or AT_FDCWD and a path) reach the entry again when it is a symbolic link.  A link carries the
+// reparse flag, and the directory flag too when its target is a directory;
+// a dangling link is a plain entry.
+static uint32_t attributes_of(const struct stat *st, int dirfd, const char *name) {
+  if (S_ISLNK(st->st_mode)) {
+    struct stat target;
+    if (fstatat(dirfd, name, &target, 0) == 0 && S_ISDIR(target.st_mode))
+      return PLAT_ATTR_DIRECTORY | PLAT_ATTR_REPARSE;
+    return PLAT_ATTR_REPARSE;
+  }
+  return S_ISDIR(st->st_mode) ? PLAT_ATTR_DIRECTORY : 0;
+}
+
+static int dot_rank(const char *s) {
+  if (s[0] == '.' && s[1] == '\0')
+    return 0;
+  if (s[0] == '.' && s[1] == '.' && s[2] == '\0')
+    return 1;
+  return 2;
+}
+
+static int compare_entries(const void *pa, const void *pb) {
+  const char *a = ((const struct entry *)pa)->name;
+  const char *b = ((const struct entry *)pb)->name;
+  int ra = dot_rank(a), rb = dot_rank(b);
+  if (ra != rb)
+    return ra - rb;
+  const unsigned char *x = (const unsigned char *)a, *y = (const unsigned char *)b;
+  for (;; x++, y++) {
+    unsigned cx = *x, cy = *y;
+    if (cx >= 'a' && cx <= 'z')
+      cx -= 'a' - 'A';
+    if (cy >= 'a' && cy <= 'z')
+      cy -= 'a' - 'A';
+    if (cx != cy)
+      return cx < cy ? -1 : 1;
+    if (cx == 0)
+      break;
+  }
+  return strcmp(a, b);  // same letters, different case: plain bytes decide
+}
+
+static void fill_record(const struct plat_find *h, struct plat_find_data *fd) {
+  const struct entry *e = &h->entries[h->pos];
+  size_t len = strlen(e->name);  // below PLAT_NAME_MAX: longer names are never added
+  memcpy(fd->name, e->name, len + 1);
+  fd->attributes = e->attributes;
+}
+
+// Reads the directory dir and keeps the names that match the prepared
+// pattern.  0 when the directory cannot be read or memory runs out.
+static int read_matching(struct plat_find *h, const char *dir, const char *prepared) {
+  DIR *d = opendir(dir);
+  if (d == NULL)
+    return 0;
+  int dfd = dirfd(d);
+  struct dirent *de;
+  int ok = 1;
+  while ((de = readdir(d)) != NULL) {
+    const char *name = de->d_name;
+    size_t len = strnlen(name, PLAT_NAME_MAX);
+    if (len >= PLAT_NAME_MAX || !wild_match(prepared, name))
+      continue;
+    uint32_t attributes = 0;
+    switch (de->d_type) {
+      case DT_DIR:
+        attributes = PLAT_ATTR_DIRECTORY;
+        break;
+      case DT_LNK:
+      case DT_UNKNOWN: {
+        struct stat st;
+        if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+          continue;  // gone since readdir saw it
+        attributes = attributes_of(&st, dfd, name);
+        break;
+      }
+      default:
+        break;
+    }
+    if (!listing_add(h, name, len, attributes)) {
+      ok = 0;
+      break;
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+struct plat_find *plat_find_first(const char *search, struct plat_find_data *fd) {
+  size_t len = strnlen(search, PLAT_PATH_MAX);
+  if (len >= PLAT_PATH_MAX)
+    return NULL;
+
+  // dir receives the directory part with its separator ("." when there
+  // is none); last points at the last component inside search.
+  char dir[PLAT_PATH_MAX];
+  const char *slash = strrchr(search, PLAT_SEP);
+  const char *last;
+  if (slash == NULL) {
+    dir[0] = '.';
+    dir[1] = '\0';
+    last = search;
+  } else {
+    size_t dlen = (size_t)(slash - search) + 1;
+    memcpy(dir, search, dlen);
+    dir[dlen] = '\0';
+    last = slash + 1;
+  }
+  size_t last_len = len - (size_t)(last - search);
+
+  struct plat_find *h = listing_get();
+  if (h == NULL)
+    return NULL;
+
+  if (!wild_has_wildcards(last)) {
+    // An exact lookup of one name (which may hold any byte but '/').
+    struct stat st;
+    if (last_len > 0 && last_len < PLAT_NAME_MAX && lstat(search, &st) == 0) {
+      if (listing_add(h, last, last_len, attributes_of(&st, AT_FDCWD, search))) {
+        h->entries[0].name = h->arena;
+        fill_record(h, fd);
+        h->pos = 1;
+        return h;
+      }
+      listing_put(h);
+      return NULL;
+    }
+    // Windows drops trailing dots from a name, so "abc." finds "abc":
+    // only then is the name matched against the listing.
+    if (last_len == 0 || last[last_len - 1] != '.') {
+      listing_put(h);
+      return NULL;
+    }
+  }
+
+  char prepared[PLAT_PATH_MAX];
+  if (!wild_prepare(last, prepared, sizeof prepared) || !read_matching(h, dir, prepared) ||
+      h->count == 0) {
+    listing_put(h);
+    return NULL;
+  }
+  for (size_t i = 0; i < h->count; i++)
+    h->entries[i].name = h->arena + h->entries[i].name_off;
+  qsort(h->entries, h->count, sizeof h->entries[0], compare_entries);
+  fill_record(h, fd);
+  h->pos = 1;
+  return h;
+}
+
+int plat_find_next(struct plat_find *h, struct plat_find_data *fd) {
+  if (h == NULL || h->pos >= h->count)
+    return 0;
+  fill_record(h, fd);
+  h->pos++;
+  return 1;
+}
+
+void plat_find_close(struct plat_find *h) {
+  if (h != NULL)
+    listing_put(h);
+}
