@@ -88,4 +88,42 @@ int plat_is_directory(const char *path);
 // ASCII case ignored on Windows, exact bytes on POSIX.  0 when equal.
 int plat_path_compare(const char *a, const char *b);
 
+// ---------------------------------------------------------- path pieces
+// _splitpath: drive ("" on POSIX), directory (ending in the separator),
+// file name and extension (with its dot) of path, each cut to its buffer of
+// size bytes.  _makepath of drive and directory is their concatenation.
+void plat_split_path(const char *path, char *drive, char *dir, char *fname,
+                     char *ext, size_t size);
+
+// ------------------------------------------------ console and interrupt
+// _kbhit: nonzero when a keystroke waits at the console.  POSIX: only when
+// standard input is a terminal, which is then kept in non-canonical,
+// no-echo mode while the run goes on.
+int plat_key_waiting(void);
+
+// _getch: one raw key, unechoed, without waiting for Enter.  POSIX without a
+// terminal: one byte of standard input; -1 at its end.
+int plat_raw_key(void);
+
+// Gives the terminal back the settings it had before the run touched it.
+// Safe to call at any time, more than once.
+void plat_console_restore(void);
+
+// ---------------------------------------------------------- text output
+// The banner's code page 437 box bytes as the console shows them: the byte
+// itself on Windows, the equivalent UTF-8 character on POSIX.  Other bytes
+// are returned as one-byte strings.
+const char *plat_cp437_text(unsigned char byte);
+
+// ------------------------------------------------------------------- help
+// SearchPathA with the standard search order: name (which holds a
+// directory) with ext added when it has none, found beside it or not at
+// all.  The found path goes to out; returns its length, 0 when not found.
+size_t plat_search_file(const char *name, const char *ext, char *out, size_t size);
+
+// WinHelpA(NULL, path, HELP_CONTENTS, 0): shows the help file.  POSIX: through
+// $PAGER, else less, else more, on a terminal; copied to standard output
+// when that is not a terminal.  The result is not reported.
+void plat_show_help(const char *path);
+
 #endif  // KIVOR_PLATFORM_H_

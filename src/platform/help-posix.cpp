@@ -1,0 +1,70 @@
+// The help file on POSIX: looked up beside the program and shown through a
+// pager on a terminal, or copied to standard output otherwise.
+#include "platform/platform.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+size_t plat_search_file(const char *name, const char *ext, char *out, size_t size) {
+  const char *last = strrchr(name, PLAT_SEP);
+  bool has_ext = strchr(last != NULL ? last : name, '.') != NULL;
+  int n = snprintf(out, size, "%s%s", name, has_ext ? "" : ext);
+  if (n < 0 || (size_t)n >= size)
+    return 0;
+  struct stat st;
+  if (stat(out, &st) != 0 || !S_ISREG(st.st_mode))
+    return 0;
+  return (size_t)n;
+}
+
+// Copies the file to standard output.
+static void copy_to_stdout(const char *path) {
+  FILE *f = fopen(path, "rb");
+  if (f == NULL)
+    return;
+  char buf[4096];
+  size_t n;
+  fflush(stdout);
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+    if (fwrite(buf, 1, n, stdout) != n)
+      break;
+  fflush(stdout);
+  fclose(f);
+}
+
+// Runs one pager command on the file and waits for it.  Returns 0 when the
+// pager could not be started.  The command is handed to the shell as its
+// own argument so the file name is never parsed by it.
+static int run_pager(const char *pager, const char *path) {
+  pid_t pid = fork();
+  if (pid < 0)
+    return 0;
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", "exec $0 \"$1\"", pager, path, (char *)NULL);
+    _exit(127);
+  }
+  int status;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR)
+      return 1;
+  return !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
+}
+
+void plat_show_help(const char *path) {
+  plat_console_restore();  // the pager needs the terminal as the user had it
+  if (!isatty(STDOUT_FILENO)) {
+    copy_to_stdout(path);
+    return;
+  }
+  const char *pager = getenv("PAGER");
+  if (pager != NULL && *pager != '\0' && run_pager(pager, path))
+    return;
+  if (run_pager("less", path) || run_pager("more", path))
+    return;
+  copy_to_stdout(path);
+}
