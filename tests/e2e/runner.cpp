@@ -45,7 +45,7 @@ static std::vector<std::string> runner_words() {
 
 run_result run_kivor(const std::vector<std::string> &args, const run_options &opt) {
   std::vector<std::string> words = runner_words();
-  words.push_back(kivor_binary());
+  words.push_back(opt.program.empty() ? kivor_binary() : opt.program);
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char *> argv;
   for (auto &w : words)

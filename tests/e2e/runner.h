@@ -17,6 +17,7 @@ struct run_result {
 };
 
 struct run_options {
+  std::string program;            // a copy of the program to run ("" for the one under test)
   std::string cwd;                // working directory ("" keeps the test's)
   std::string input;              // bytes fed to standard input
   std::vector<std::string> env;   // extra NAME=VALUE settings
