@@ -110,9 +110,10 @@ int plat_raw_key(void);
 void plat_console_restore(void);
 
 // ---------------------------------------------------------- text output
-// The banner's code page 437 box bytes as the console shows them: the byte
-// itself on Windows, the equivalent UTF-8 character on POSIX.  Other bytes
-// are returned as one-byte strings.
+// The banner's code page 437 box bytes (0xBA, 0xBB, 0xBC, 0xC8, 0xC9, 0xCD
+// and the check mark 0xFB) as the console shows them: the byte itself on
+// Windows, the equivalent UTF-8 character on POSIX.  Every other byte is
+// returned as a one-byte string (0 as "").  Each is one column on screen.
 const char *plat_cp437_text(unsigned char byte);
 
 // ------------------------------------------------------------------- help
@@ -125,5 +126,41 @@ size_t plat_search_file(const char *name, const char *ext, char *out, size_t siz
 // $PAGER, else less, else more, on a terminal; copied to standard output
 // when that is not a terminal.  The result is not reported.
 void plat_show_help(const char *path);
+
+// ------------------------------------------------------ clock and zone
+// The standard library's time-zone state after _tzset / tzset.
+struct plat_zone {
+  long seconds_west;     // _timezone: offset of standard time, west of UTC
+  int has_daylight;      // _daylight: nonzero when the zone has DST rules
+  const char *std_name;  // _tzname[0], never NULL (may be "")
+  const char *dst_name;  // _tzname[1], never NULL (may be "")
+};
+
+// Has the library read the time zone (from TZ or the system's settings)
+// and fills *zone with it.  The names stay valid until the next call.
+void plat_zone_info(struct plat_zone *zone);
+
+// ------------------------------------------------ accounting file access
+// The accounting file is cleaned through a handle of its own before it is
+// opened as a stream.  Reads go through plat_read, closing through
+// plat_close.
+
+// CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
+// OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL): an existing file, for reading and
+// writing, positioned at its start.  PLAT_INVALID_HANDLE on failure (also
+// for a directory).
+plat_handle plat_open_rw_existing(const char *path);
+
+// The same with CREATE_NEW: creates an empty file; fails when the name
+// exists or cannot be created.
+plat_handle plat_create_new(const char *path);
+
+// The size in bytes of the regular file open as h; -1 when it is not a
+// regular file on disk (a device or pipe) or its size cannot be read.
+int64_t plat_file_size(plat_handle h);
+
+// SetFilePointer to offset, then SetEndOfFile: the file ends at offset.
+// Returns 0 on success, -1 on failure.
+int plat_truncate(plat_handle h, int64_t offset);
 
 #endif  // KIVOR_PLATFORM_H_

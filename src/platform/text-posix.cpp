@@ -1,0 +1,39 @@
+// Text output: how the banner's code page 437 bytes reach a UTF-8 terminal.
+#include "platform/platform.h"
+
+// The box-drawing bytes and the check mark, with their UTF-8 forms.
+static const struct {
+  unsigned char byte;
+  const char *utf8;
+} box_chars[] = {
+    {0xBA, "\xE2\x95\x91"},  // double vertical line
+    {0xBB, "\xE2\x95\x97"},  // double top-right corner
+    {0xBC, "\xE2\x95\x9D"},  // double bottom-right corner
+    {0xC8, "\xE2\x95\x9A"},  // double bottom-left corner
+    {0xC9, "\xE2\x95\x94"},  // double top-left corner
+    {0xCD, "\xE2\x95\x90"},  // double horizontal line
+    {0xFB, "\xE2\x88\x9A"},  // square root, the version's check mark
+};
+
+// Every byte as a string of its own, for the bytes that are not translated.
+struct single_bytes {
+  char text[256][2];
+};
+
+static constexpr single_bytes make_single_bytes() {
+  single_bytes t{};
+  for (int i = 0; i < 256; i++) {
+    t.text[i][0] = (char)(unsigned char)i;
+    t.text[i][1] = '\0';
+  }
+  return t;
+}
+
+static constexpr single_bytes singles = make_single_bytes();
+
+const char *plat_cp437_text(unsigned char byte) {
+  for (const auto &c : box_chars)
+    if (c.byte == byte)
+      return c.utf8;
+  return singles.text[byte];
+}
