@@ -18,13 +18,26 @@ std::string dir_line(const temp_tree &tree, const std::string &rel);
 // One hit line: the name in a field of width characters, a blank, the kind.
 std::string hit(const std::string &name, const std::string &kind, int width = 50);
 
-// Standard output of a completed run that wrote these hit lines to it.
+// Standard output of a completed run that wrote these hit lines to it: the
+// start stamp (normalised; the command line is not echoed there), then the
+// hits.
 std::string run_out(const std::string &hits);
 
-// Error stream of a completed run that printed these directory lines.
-std::string run_err(const std::string &dir_lines);
+// Error stream of a completed run that printed these directory lines,
+// examined searched files and found hits of them: the directory lines and
+// the summary (normalised).
+std::string run_err(const std::string &dir_lines, int searched, int hits);
 
-// The output with its clock-dependent lines replaced by fixed words.
+// The output with its clock-dependent parts replaced by fixed words: the
+// rest of every "Program started " line by "<time>", the rest of every
+// "Elapsed time:  " line by "<elapsed>".
 std::string normalise(const std::string &s);
+
+// The bytes of a text file the program wrote (hit file, accounting file)
+// whose lines are those of text.
+std::string text_file(const std::string &text);
+
+// Argument 0 as the program records it in the start stamp: its full path.
+std::string program_shown();
 
 #endif  // KIVOR_TESTS_E2E_EXPECT_H_

@@ -32,7 +32,7 @@ TEST(Scan, NoArgumentsScansTheCurrentDirectoryOnly) {
   EXPECT_EQ(normalise(r.out), run_out(hit(shown(t, "A.PGP"), "public key certificate") +
                                       hit(shown(t, "b.asc"), "possible ascii armor") +
                                       hit(shown(t, "_last"), "public key certificate")));
-  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "")));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, ""), 4, 3));
 }
 
 TEST(Scan, EmptyDirectoryStillEndsNormally) {
@@ -42,7 +42,7 @@ TEST(Scan, EmptyDirectoryStillEndsNormally) {
   run_result r = run_kivor({}, opt);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(normalise(r.out), run_out(""));
-  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "")));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, ""), 0, 0));
 }
 
 // Entries that cannot be read, odd names and short files: the run goes on,
@@ -88,7 +88,8 @@ TEST(Scan, AwkwardEntriesNeitherStopNorChangeTheRun) {
   EXPECT_EQ(normalise(r.err),
             run_err(dir_line(t, "") + "couldn't open " + shown(t, "dangling") + "\n" +
                     "couldn't open " + shown(t, "fifo") + "\n" + "couldn't open " +
-                    shown(t, "sock") + "\n"));
+                    shown(t, "sock") + "\n",
+                    12, 7));
 
   struct stat st;
   ASSERT_EQ(stat(t.path("A.key").c_str(), &st), 0);
