@@ -86,7 +86,7 @@ TEST(StartStamp, ClockThatCannotBeShownEndsTheRunBeforeTheWalk) {
 
 // A hit file gets the stamp with the command line, then the hit lines;
 // -o empties it first, -O appends.  The hit file itself is not examined.
-TEST(HitFile, WrittenAfreshOrAppended) {
+TEST(HitOutput, WrittenAfreshOrAppended) {
   REQUIRE_OPTION("o");
   temp_tree t;
   t.write("KEY.PGP", kKey);
@@ -111,7 +111,7 @@ TEST(HitFile, WrittenAfreshOrAppended) {
   EXPECT_EQ(normalise(t.read("hits.txt")), text_file(record("-o") + record("-O")));
 }
 
-TEST(HitFile, UnopenableHitFileLeavesTheHitsOnStandardOutput) {
+TEST(HitOutput, UnopenableHitFileLeavesTheHitsOnStandardOutput) {
   REQUIRE_OPTION("o");
   temp_tree t;
   t.write("a.pgp", kKey);
@@ -123,7 +123,7 @@ TEST(HitFile, UnopenableHitFileLeavesTheHitsOnStandardOutput) {
   EXPECT_EQ(normalise(r.err), run_err(dir_line(t, ""), 1, 1));
 }
 
-class Accounting : public ::testing::Test {
+class AccountingLog : public ::testing::Test {
  protected:
   void SetUp() override {
     tree.write("scan/a.pgp", kKey);
@@ -147,7 +147,7 @@ class Accounting : public ::testing::Test {
 
 // Each run appends its separator, stamp, command line and summary; what
 // was there stays.
-TEST_F(Accounting, TwoRunsLeaveTwoWholeRecords) {
+TEST_F(AccountingLog, TwoRunsLeaveTwoWholeRecords) {
   REQUIRE_OPTION("1");
   const std::string log = tree.path("run log.txt");
   tree.write("run log.txt", "kept from before\n");
@@ -163,7 +163,7 @@ TEST_F(Accounting, TwoRunsLeaveTwoWholeRecords) {
 
 // Everything from the first NUL or Ctrl-Z on is cut before the record is
 // appended, unless the file is shorter than 10 bytes.
-TEST_F(Accounting, CleanedBeforeTheRecordIsAppended) {
+TEST_F(AccountingLog, CleanedBeforeTheRecordIsAppended) {
   REQUIRE_OPTION("1");
   struct {
     std::string before, kept;
@@ -184,7 +184,7 @@ TEST_F(Accounting, CleanedBeforeTheRecordIsAppended) {
 // A log of hundreds of megabytes: every record in it stays, and the cut
 // still finds a Ctrl-Z at its very end.  The program only ever cuts and
 // appends, so the length and the new tail show that nothing else moved.
-TEST_F(Accounting, LargeLogKeepsEveryRecord) {
+TEST_F(AccountingLog, LargeLogKeepsEveryRecord) {
   REQUIRE_OPTION("1");
   const std::string line = "an earlier record, kept as it was written by an earlier run\n";
   const size_t lines = ((size_t)200 << 20) / line.size();
@@ -215,7 +215,7 @@ TEST_F(Accounting, LargeLogKeepsEveryRecord) {
 
 // An accounting file that can be neither opened nor created ends the run at
 // once with status 1, before the walk, with the module's message.
-TEST_F(Accounting, UnopenableLogEndsTheRunWithStatusOne) {
+TEST_F(AccountingLog, UnopenableLogEndsTheRunWithStatusOne) {
   REQUIRE_OPTION("1");
   tree.mkdir("dir.log");
   std::vector<std::string> names = {tree.path("dir.log"), tree.path("no/such/dir/acct.log")};
