@@ -1,7 +1,5 @@
 #include "log/hitfile.h"
 
-#include <string.h>
-
 #include <stdio.h>
 
 #include <string>
