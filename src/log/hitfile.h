@@ -1,4 +1,4 @@
-// The hit file and the accounting file.
+// The hit file: where the hit lines and the start stamp go when -o or -O names one.
 #ifndef KIVOR_LOG_HITFILE_H_
 #define KIVOR_LOG_HITFILE_H_
 
