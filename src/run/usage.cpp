@@ -1,0 +1,36 @@
+// The usage screen and the option list.
+#include <stdio.h>
+
+#include "log/banner.h"
+#include "run/exit.h"
+#include "run/options.h"
+#include "run/prompt.h"
+
+static const char *const option_list[] = {
+    "-f + filetype: additional filetypes to search for seperated by spaces. \n",
+    "               (i.e. *.c *.bat, default == *.*. (no paths allowed here)\n",
+    "-p + path(s):  additonal paths to search in separated by spaces\n",
+    "               (i.e.  -p c:\\work  c:\\bin d:\\). no filetypes allowed here\n",
+    "-r:            Recurse through path provided, default is NOT to recurse\n",
+    "-d:            Normally the current directory is printed.\n",
+    "               Use the -d for (no directory printing).\n",
+    "-wW + #:       limit filename length to # characters, default is 80 MAX,\n",
+    "-oO + file:    name of output file to place hits to\n",
+    "\n\n",
+};
+
+void print_usage(void) {
+  print_banner(1);
+  fputs("\n\n\nKIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n", stdout);
+  fputs("KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n", stdout);
+  fputs("\n\n Hit return to continue and see options \n", stdout);
+  wait_for_enter();
+  print_option_list();
+  exit_program(NORMAL_EXIT);
+}
+
+void print_option_list(void) {
+  print_banner(1);
+  for (const char *line : option_list)
+    fputs(line, stderr);
+}
