@@ -91,23 +91,46 @@ int plat_path_compare(const char *a, const char *b);
 // ---------------------------------------------------------- path pieces
 // _splitpath: drive ("" on POSIX), directory (ending in the separator),
 // file name and extension (with its dot) of path, each cut to its buffer of
-// size bytes.  _makepath of drive and directory is their concatenation.
+// size bytes.  The extension starts at the last dot of the last component
+// (so ".profile" has an empty file name).  A NULL buffer is not written.
+// _makepath of drive and directory is their concatenation.
 void plat_split_path(const char *path, char *drive, char *dir, char *fname,
                      char *ext, size_t size);
 
 // ------------------------------------------------ console and interrupt
 // _kbhit: nonzero when a keystroke waits at the console.  POSIX: only when
-// standard input is a terminal, which is then kept in non-canonical,
-// no-echo mode while the run goes on.
+// standard input is a terminal and the run is in its foreground; the
+// terminal is then kept in non-canonical, no-echo mode (taken on the first
+// call, given back by plat_console_restore, at exit and on every signal that
+// ends or suspends the process, and taken again on resume).
 int plat_key_waiting(void);
 
 // _getch: one raw key, unechoed, without waiting for Enter.  POSIX without a
-// terminal: one byte of standard input; -1 at its end.
+// terminal: one byte of standard input.  -1 at end of input, or when Ctrl-C
+// came while it waited (plat_interrupted then says so).
 int plat_raw_key(void);
 
-// Gives the terminal back the settings it had before the run touched it.
-// Safe to call at any time, more than once.
+// getchar: one character of standard input as the stream delivers it (a
+// console in line mode waits for Enter).  What a read brings beyond that
+// character is kept for the next key reads; on POSIX plat_key_waiting sees
+// it, so no key hides in a buffer.  -1 at end of input, or when Ctrl-C came
+// while it waited.
+int plat_read_char(void);
+
+// Gives the terminal back the settings it had before the run touched it;
+// key tests after this take it again.  Safe to call at any time, more than
+// once.
 void plat_console_restore(void);
+
+// signal(SIGINT, ...): from now on Ctrl-C is only recorded, for the run to
+// end at a point of its choosing (plat_interrupted); it also ends a wait in
+// plat_raw_key or plat_read_char.  A second Ctrl-C ends the process at once
+// with the platform's default action, the terminal given back first.  An
+// interrupt that the process inherited as ignored stays ignored.
+void plat_catch_interrupt(void);
+
+// Nonzero once Ctrl-C has been recorded.
+int plat_interrupted(void);
 
 // ---------------------------------------------------------- text output
 // The banner's code page 437 box bytes (0xBA, 0xBB, 0xBC, 0xC8, 0xC9, 0xCD

@@ -1,9 +1,10 @@
-// exit_program and the table of exit reasons.
+// exit_program, the table of exit reasons, and the Ctrl-C check.
 #include "run/exit.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "platform/platform.h"
 #include "run/globals.h"
 
 // Reason codes and their printed names; the gaps (9, 11) have no name.
@@ -32,17 +33,35 @@ const char *exit_reason_name(int reason) {
 }
 
 void exit_program(int reason) {
-  if (g_settings != NULL && g_settings->hit_file_mode != 0 &&
-      g_hit_stream != stdout && g_hit_stream != NULL)
-    fclose(g_hit_stream);
+  static int terminating = 0;
+  if (terminating) {  // called again on the way out: end without a second line
+    plat_console_restore();
+    _Exit(reason);
+  }
+  terminating = 1;
+
+  if (g_settings != NULL && g_settings->hit_file_mode != 0 && g_hit_stream != NULL &&
+      g_hit_stream != stdout) {
+    fclose(g_hit_stream);  // its result does not change the way out
+    g_hit_stream = stdout;
+  }
   if (reason < 1) {
     fputs("Normal termination\n", stderr);
   } else {
     const char *name = exit_reason_name(reason);
-    fprintf(stderr, "Program termination: reason %s\n", name ? name : "");
+    if (name != NULL)
+      fprintf(stderr, "Program termination: reason %s\n", name);
+    else
+      fprintf(stderr, "Program termination: reason %d\n", reason);
   }
   exit(reason);
 }
 
 void install_interrupt_handler(void) {
+  plat_catch_interrupt();
+}
+
+void check_interrupt(void) {
+  if (plat_interrupted())
+    exit_program(INPUT_FILE);
 }

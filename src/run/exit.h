@@ -1,4 +1,4 @@
-// The one way out of a run that does not reach its natural end.
+// The one way out of a run that does not reach its natural end, and Ctrl-C.
 #ifndef KIVOR_RUN_EXIT_H_
 #define KIVOR_RUN_EXIT_H_
 
@@ -7,7 +7,7 @@
 enum exit_reason {
   NORMAL_EXIT = 0,
   USER_ABORTED = 1,
-  INPUT_FILE = 2,
+  INPUT_FILE = 2,  // also Ctrl-C, whose signal number is 2
   OUTPUT_FILE = 3,
   PARAMATER_FILE = 4,
   ILLEGAL_OPTION = 5,
@@ -18,15 +18,24 @@ enum exit_reason {
   NON_SPECIFIC_ERROR = 12,
 };
 
-// The printed name of a reason ("USER_ABORTED", ...); NULL for an unknown code.
+// The printed name of a reason ("USER_ABORTED", ...); NULL for a code that
+// has none.
 const char *exit_reason_name(int reason);
 
-// Closes the hit file when one is open, writes "Normal termination\n"
-// (reason < 1) or "Program termination: reason %s\n" to the error stream, and
-// ends the process with the reason as its status.  Does not return.
+// Closes the hit file when one is open (hit_file_mode nonzero and the hit
+// stream not standard output), writes "Normal termination\n" (reason < 1)
+// or "Program termination: reason %s\n" with the reason's name to the error
+// stream, and ends the process with the reason as its status through the
+// normal exit path (open streams flushed and closed, terminal given back).
+// Does not return.  Runs once: a nested call only ends the process.
 [[noreturn]] void exit_program(int reason);
 
-// Makes Ctrl-C (SIGINT) end the run with reason INPUT_FILE.
+// Makes Ctrl-C (SIGINT) end the run with reason INPUT_FILE.  The signal is
+// only recorded; the run ends at its next call of check_interrupt (which
+// the keyboard poll and the prompt reads make), so no hit line is cut.
 void install_interrupt_handler(void);
+
+// Ends the run with reason INPUT_FILE when Ctrl-C has come; else returns.
+void check_interrupt(void);
 
 #endif  // KIVOR_RUN_EXIT_H_

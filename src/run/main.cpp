@@ -29,13 +29,17 @@ int main(int argc, char **argv) {
   open_hit_file();
   print_start_stamp(argc, argv);
 
+  // No directory named: the current one.  When it cannot be read (removed,
+  // or longer than the path limit) the run ends with a nonzero status: a
+  // walk of nothing would pass for a clean search.
   if (g_searchdirs[0] == NULL) {
     char cwd[PATH_BUF];
-    if (plat_current_dir(cwd, sizeof cwd) == 0) {
-      fputs("Can't read the current directory\n", stderr);
+    if (plat_current_dir(cwd, sizeof cwd) != 0)
+      add_searchdir(cwd);
+    if (g_searchdirs[0] == NULL) {
+      fputs("Can't read the current directory; name the directories to search\n", stderr);
       exit_program(OTHER_EXIT);
     }
-    add_searchdir(cwd);
   }
   fputs("\n", stderr);
 
@@ -51,6 +55,7 @@ int main(int argc, char **argv) {
     walk_directory(dir);
   }
 
+  check_interrupt();  // Ctrl-C after the last file: no summary either
   print_summary();
   return 0;
 }

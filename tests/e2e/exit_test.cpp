@@ -1,0 +1,321 @@
+// The ways a run ends early: exhausted memory, Esc, Ctrl-C as a key and as
+// a signal, termination signals, an unreadable current directory, and what
+// the user's terminal looks like afterwards.
+#include <signal.h>
+#include <stdio.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "expect.h"
+#include "pty_runner.h"
+#include "runner.h"
+
+namespace {
+
+const std::string kKey = std::string("\x99\x00\x8d", 3) + std::string(40, 'k');
+const char *kKind = "public key certificate";
+
+std::string termination(const std::string &reason) {
+  return "Program termination: reason " + reason + "\n";
+}
+
+// n key files in the tree's root; their hit lines in the order of the walk.
+std::vector<std::string> make_hits(const temp_tree &t, int n) {
+  std::vector<std::string> hits;
+  for (int i = 0; i < n; i++) {
+    char name[32];
+    snprintf(name, sizeof name, "k%05d.pgp", i);
+    t.write(name, kKey);
+    hits.push_back(hit(shown(t, name), kKind));
+  }
+  return hits;
+}
+
+std::string joined(const std::vector<std::string> &lines, size_t count) {
+  std::string s;
+  for (size_t i = 0; i < count && i < lines.size(); i++)
+    s += lines[i];
+  return s;
+}
+
+// Standard output of a run that ended early: the start stamp and the first
+// hit lines, every one whole.  Passes when some count of them matches
+// exactly; *count receives it.
+testing::AssertionResult whole_hit_lines(const std::string &out,
+                                         const std::vector<std::string> &hits,
+                                         size_t *count) {
+  std::string got = normalise(out);
+  std::string so_far;
+  for (size_t k = 0; k <= hits.size(); k++) {
+    if (run_out(so_far) == got) {
+      *count = k;
+      return testing::AssertionSuccess();
+    }
+    if (k < hits.size())
+      so_far += hits[k];
+  }
+  return testing::AssertionFailure() << "not the stamp and whole hit lines:\n" << got;
+}
+
+// A run over many hits whose standard output nobody reads yet: it stalls
+// writing hit lines, in the middle of its walk, with the terminal (when it
+// has one) taken for key reads.
+struct stalled_run {
+  temp_tree tree;
+  std::vector<std::string> hits;
+  live_options opt;
+  std::unique_ptr<live_run> run;
+
+  explicit stalled_run(bool terminal, bool terminal_signals = true) {
+    hits = make_hits(tree, 300);
+    opt.cwd = tree.root();
+    opt.terminal = terminal;
+    opt.terminal_signals = terminal_signals;
+    opt.hold_output = true;
+    run.reset(new live_run({}, opt));
+  }
+
+  // The error stream of a run ended during the walk of the root.
+  std::string err_ended(const std::string &reason) const {
+    return "\n" + dir_line(tree, "") + termination(reason);
+  }
+};
+
+// True when the terminal reads keys one at a time without echo.
+bool keys_at_once(const live_run &r) {
+  struct termios m;
+  return r.terminal_modes(&m) && (m.c_lflag & (ECHO | ICANON)) == 0;
+}
+
+// --------------------------------------------------------- exhausted memory
+
+TEST(Termination, EveryAllocationFailureNamesWhatFailedAndEndsWithReasonSix) {
+  temp_tree t;
+  t.mkdir("d");
+  const std::string mem = termination("INSUFFICIENT MEMORY");
+  const std::string pattern_arg = t.path("d/*.PGP");
+  struct {
+    int n;
+    bool with_path;  // one leading path argument: two list copies before g_inbuf
+    std::string out, err;
+  } cases[] = {
+      {1, false, "", mem},  // run_settings: no message of its own
+      {2, false, "", "Couldn't create pg_complete_path buffer\n" + mem},
+      {3, false, "", "Couldn't create pg_complete_path buffer\n" + mem},  // pg_check_path
+      {4, false, "", "Couldn't create the search lists\n" + mem},
+      {5, false, "", "Couldn't create the search lists\n" + mem},
+      {6, false, "", "\nLine #: 571,  g_searchstr memory error" + mem},
+      {7, false, "", "\nLine #: 579,  memory error" + mem},  // g_patternstr
+      {8, false, "", "\nLine #: 587,  memory error" + mem},  // g_hit_file_name
+      {9, false, "Couldn't create input buffer", mem},       // g_inbuf
+      {9, true, "", "Not enough memory to add the search directory " + t.path("d") + "\n" + mem},
+      {10, true, "", "Not enough memory to add the file type *.PGP\n" + mem},
+      {11, true, "Couldn't create input buffer", mem},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE("allocation " + std::to_string(c.n) + (c.with_path ? " with a path" : ""));
+    run_options opt;
+    opt.cwd = t.root();
+    opt.env = {"KIVOR_FAIL_ALLOC=" + std::to_string(c.n)};
+    std::vector<std::string> args;
+    if (c.with_path)
+      args.push_back(pattern_arg);
+    run_result r = run_kivor(args, opt);
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+// ------------------------------------------------------------- keys
+
+TEST(Termination, EscStopsTheWalkWithWholeLinesAndTheTerminalGivenBack) {
+  stalled_run s(true);
+  live_run &r = *s.run;
+  ASSERT_TRUE(r.wait_until_stalled());
+  EXPECT_TRUE(keys_at_once(r)) << "the terminal should read keys at once during the walk";
+  r.type("\x1b");
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(normalise(res.err), s.err_ended("USER_ABORTED"));
+  size_t count = 0;
+  EXPECT_TRUE(whole_hit_lines(res.out, s.hits, &count));
+  EXPECT_GT(count, 0u);
+  EXPECT_LT(count, s.hits.size());
+  EXPECT_TRUE(r.terminal_is_usable());
+}
+
+TEST(Termination, AnotherKeyIsConsumedAndTheRunEndsNormally) {
+  stalled_run s(true);
+  live_run &r = *s.run;
+  ASSERT_TRUE(r.wait_until_stalled());
+  r.type("x");
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 0);
+  EXPECT_EQ(normalise(res.out), run_out(joined(s.hits, s.hits.size())));
+  EXPECT_EQ(normalise(res.err), run_err(dir_line(s.tree, ""), 300, 300));
+  EXPECT_EQ(r.typed_unread(), 0);
+  EXPECT_TRUE(r.terminal_is_usable());
+}
+
+TEST(Termination, CtrlCReadAsACharacterIsAUserAbort) {
+  stalled_run s(true, false);  // the terminal passes Ctrl-C on as byte 3
+  live_run &r = *s.run;
+  ASSERT_TRUE(r.wait_until_stalled());
+  r.type("\x03");
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(normalise(res.err), s.err_ended("USER_ABORTED"));
+  EXPECT_TRUE(r.terminal_is_usable());
+}
+
+TEST(Termination, KeysOnInputThatIsNoTerminalAreNeverRead) {
+  temp_tree t;
+  std::vector<std::string> hits = make_hits(t, 3);
+  run_options opt;
+  opt.cwd = t.root();
+  opt.input = "\x1b\x03\x1b";
+  run_result r = run_kivor({}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(joined(hits, 3)));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, ""), 3, 3));
+}
+
+// ------------------------------------------------------------- Ctrl-C
+
+// Typed at the terminal while the run is stuck writing a hit line: the line
+// is finished, then the run ends at its next check.
+TEST(Termination, CtrlCAtTheTerminalEndsWithInputFileAndWholeLines) {
+  stalled_run s(true);
+  live_run &r = *s.run;
+  ASSERT_TRUE(r.wait_until_stalled());
+  r.type("\x03");
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 2);
+  EXPECT_EQ(normalise(res.err), s.err_ended("INPUT_FILE"));
+  size_t count = 0;
+  EXPECT_TRUE(whole_hit_lines(res.out, s.hits, &count));
+  EXPECT_LT(count, s.hits.size());
+  EXPECT_TRUE(r.terminal_is_usable());
+}
+
+TEST(Termination, InterruptDuringTheWalkOfALargeTree) {
+  temp_tree t;
+  std::vector<std::string> hits;
+  for (int i = 0; i < 20000; i++) {
+    char name[32];
+    snprintf(name, sizeof name, "f%05d%s", i, i % 100 == 0 ? ".pgp" : ".txt");
+    t.write(name, i % 100 == 0 ? kKey : "plain text, nothing here\n");
+    if (i % 100 == 0)
+      hits.push_back(hit(shown(t, name), kKind));
+  }
+  live_options opt;
+  opt.cwd = t.root();
+  live_run r({}, opt);
+  ASSERT_TRUE(r.wait_for_err(dir_line(t, "")));
+  r.send(SIGINT);
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 2);
+  EXPECT_EQ(normalise(res.err), "\n" + dir_line(t, "") + termination("INPUT_FILE"));
+  size_t count = 0;
+  EXPECT_TRUE(whole_hit_lines(res.out, hits, &count));
+}
+
+TEST(Termination, ASecondCtrlCEndsAtOnceWithTheTerminalGivenBack) {
+  stalled_run s(true);
+  live_run &r = *s.run;
+  ASSERT_TRUE(r.wait_until_stalled());
+  // Two signals sent before the first is delivered would count as one.
+  r.send(SIGINT);  // recorded; the run still waits to finish its line
+  ASSERT_TRUE(r.wait_until([&] { return !r.pending(SIGINT); }));
+  r.send(SIGINT);
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 128 + SIGINT);
+  EXPECT_EQ(normalise(res.err), "\n" + dir_line(s.tree, ""));  // no termination line
+  EXPECT_TRUE(r.terminal_is_usable());
+}
+
+// ------------------------------------------------ other signals, terminal
+
+TEST(Termination, TermSignalGivesTheTerminalBack) {
+  for (int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    stalled_run s(true);
+    live_run &r = *s.run;
+    ASSERT_TRUE(r.wait_until_stalled());
+    ASSERT_TRUE(keys_at_once(r));
+    r.send(sig);
+    run_result res = r.finish();
+    EXPECT_EQ(res.status, 128 + sig);
+    EXPECT_TRUE(r.terminal_is_usable());
+  }
+}
+
+TEST(Termination, SuspendGivesTheTerminalBackAndResumeTakesItAgain) {
+  stalled_run s(true);
+  live_run &r = *s.run;
+  ASSERT_TRUE(r.wait_until_stalled());
+  ASSERT_TRUE(keys_at_once(r));
+  r.send(SIGTSTP);
+  ASSERT_TRUE(r.wait_until([&] { return r.stopped(); }));
+  EXPECT_TRUE(r.terminal_is_usable());
+  r.send(SIGCONT);
+  EXPECT_TRUE(r.wait_until([&] { return !r.stopped() && keys_at_once(r); }));
+  r.type("\x1b");  // and keys still work
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(normalise(res.err), s.err_ended("USER_ABORTED"));
+  EXPECT_TRUE(r.terminal_is_usable());
+}
+
+// ---------------------------------------------- no current directory
+
+TEST(Termination, AnUnreadableCurrentDirectoryEndsTheRunWithAMessage) {
+  temp_tree t;
+  std::string gone = t.path("gone");
+  t.mkdir("gone");
+  std::string deep = std::string(200, 'd');
+  std::string rel = deep;
+  while (rel.size() < 4200)
+    rel += "/" + deep;
+  t.mkdir(rel);
+
+  struct {
+    const char *what;
+    std::function<void()> enter;
+  } cases[] = {
+      {"removed",
+       [&] {
+         if (chdir(gone.c_str()) == 0)
+           rmdir(gone.c_str());
+       }},
+      {"too long",
+       [&] {
+         if (chdir(t.root().c_str()) != 0)
+           return;
+         for (size_t at = 0; at < rel.size(); at += deep.size() + 1)
+           if (chdir(deep.c_str()) != 0)
+             return;
+       }},
+  };
+  for (auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    live_options opt;
+    opt.in_child = c.enter;
+    live_run r({}, opt);
+    run_result res = r.finish();
+    EXPECT_EQ(res.status, 7);
+    EXPECT_EQ(normalise(res.out), run_out(""));
+    EXPECT_EQ(res.err, "Can't read the current directory; name the directories to search\n" +
+                           termination("OTHER_EXIT"));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,291 @@
+#include "pty_runner.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+long long now_ms() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+// The exit status as run_result reports it.
+int status_of(int wait_status) {
+  if (WIFEXITED(wait_status))
+    return WEXITSTATUS(wait_status);
+  if (WIFSIGNALED(wait_status))
+    return 128 + WTERMSIG(wait_status);
+  return -1;
+}
+
+// In the child: the signal state a program gets from an interactive shell,
+// whatever the test process inherited (CI may start it with SIGINT ignored).
+void default_signals() {
+  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT, SIGPIPE,
+                  SIGCHLD})
+    signal(sig, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+}  // namespace
+
+live_run::live_run(const std::vector<std::string> &args, const live_options &opt)
+    : timeout_seconds_(opt.timeout_seconds) {
+  std::vector<std::string> words{kivor_binary()};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char *> argv;
+  for (auto &w : words)
+    argv.push_back(const_cast<char *>(w.c_str()));
+  argv.push_back(nullptr);
+
+  int out[2], err[2], report[2];
+  if (pipe(out) != 0 || pipe(err) != 0 || pipe(report) != 0)
+    abort();
+  if (opt.hold_output)
+    fcntl(out[0], F_SETPIPE_SZ, 4096);
+  int cap = fcntl(out[0], F_GETPIPE_SZ);
+  out_capacity_ = cap > 0 ? (size_t)cap : 65536;
+
+  if (opt.terminal) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+      abort();
+    slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+    if (slave_ < 0)
+      abort();
+    struct termios modes;
+    tcgetattr(slave_, &modes);
+    if (!opt.terminal_signals)
+      modes.c_lflag &= ~(tcflag_t)ISIG;
+    tcsetattr(slave_, TCSANOW, &modes);
+  }
+
+  // The program's side of the set-up; never returns.
+  auto start_program = [&]() {
+    default_signals();
+    int in = slave_;
+    if (in < 0)
+      in = open("/dev/null", O_RDONLY);
+    dup2(in, 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in, out[0], out[1], err[0], err[1], report[0], report[1], master_})
+      if (fd > 2)
+        close(fd);
+    if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0)
+      _exit(126);
+    if (opt.in_child)
+      opt.in_child();
+    for (auto &e : opt.env)
+      putenv(const_cast<char *>(e.c_str()));
+    execv(argv[0], argv.data());
+    _exit(127);
+  };
+
+  child_ = fork();
+  if (child_ < 0)
+    abort();
+  if (child_ == 0) {
+    if (!opt.terminal)
+      start_program();
+    // A session leader that owns the terminal, like a shell, with the
+    // program in a process group of its own in the terminal's foreground.
+    // That group is not orphaned, so Ctrl-Z really stops it.
+    setsid();
+    ioctl(slave_, TIOCSCTTY, 0);
+    pid_t k = fork();
+    if (k == 0) {
+      setpgid(0, 0);
+      signal(SIGTTOU, SIG_IGN);
+      tcsetpgrp(slave_, getpid());
+      start_program();
+    }
+    setpgid(k, k);
+    if (write(report[1], &k, sizeof k) != (ssize_t)sizeof k)
+      _exit(125);
+    for (int fd : {out[0], out[1], err[0], err[1], report[0], report[1], master_})
+      close(fd);
+    int st = 0;
+    while (waitpid(k, &st, 0) < 0 && errno == EINTR) {
+    }
+    _exit(status_of(st));
+  }
+
+  close(out[1]);
+  close(err[1]);
+  close(report[1]);
+  pid_ = child_;
+  if (opt.terminal && read(report[0], &pid_, sizeof pid_) != (ssize_t)sizeof pid_)
+    ADD_FAILURE() << "the session leader did not report the program";
+  close(report[0]);
+  out_ = out[0];
+  err_ = err[0];
+}
+
+live_run::~live_run() {
+  if (!finished_) {
+    kill(pid_, SIGKILL);
+    finish();
+  }
+  for (int fd : {master_, slave_})
+    if (fd >= 0)
+      close(fd);
+}
+
+void live_run::type(const std::string &keys) {
+  ASSERT_GE(master_, 0) << "no terminal";
+  ASSERT_EQ(write(master_, keys.data(), keys.size()), (ssize_t)keys.size());
+}
+
+void live_run::send(int sig) {
+  kill(pid_, sig);
+}
+
+bool live_run::terminal_modes(struct termios *modes) const {
+  return slave_ >= 0 && tcgetattr(slave_, modes) == 0;
+}
+
+bool live_run::terminal_is_usable() const {
+  struct termios m;
+  return terminal_modes(&m) && (m.c_lflag & ECHO) != 0 && (m.c_lflag & ICANON) != 0;
+}
+
+int live_run::typed_unread() const {
+  // In line mode the count would leave out an unfinished line: look in
+  // character mode, then put the settings back.
+  struct termios m, raw;
+  if (!terminal_modes(&m))
+    return -1;
+  raw = m;
+  raw.c_lflag &= ~(tcflag_t)ICANON;
+  tcsetattr(slave_, TCSANOW, &raw);
+  int n = -1;
+  ioctl(slave_, FIONREAD, &n);
+  tcsetattr(slave_, TCSANOW, &m);
+  return n;
+}
+
+// Reads what is there on the error stream and, when read_out, on standard
+// output, waiting up to wait_ms for something to come.
+void live_run::pump(int wait_ms, bool read_out) {
+  struct pollfd fds[2] = {{err_, POLLIN, 0}, {read_out ? out_ : -1, POLLIN, 0}};
+  std::string *sinks[2] = {&err_text_, &out_text_};
+  if (poll(fds, 2, wait_ms) <= 0)
+    return;
+  for (int i = 0; i < 2; i++) {
+    if (fds[i].fd < 0 || fds[i].revents == 0)
+      continue;
+    char buf[65536];
+    ssize_t n = read(fds[i].fd, buf, sizeof buf);
+    if (n > 0) {
+      sinks[i]->append(buf, (size_t)n);
+    } else if (n == 0 || errno != EINTR) {
+      close(fds[i].fd);
+      (i == 0 ? err_ : out_) = -1;
+    }
+  }
+}
+
+bool live_run::wait_until_stalled() {
+  long long deadline = now_ms() + 10000;
+  int last = -1;
+  long long since = now_ms();
+  while (now_ms() < deadline) {
+    pump(10, false);
+    int n = 0;
+    if (out_ < 0 || ioctl(out_, FIONREAD, &n) != 0)
+      return false;
+    if (n != last) {
+      last = n;
+      since = now_ms();
+    } else if ((size_t)n + 512 >= out_capacity_ && now_ms() - since >= 200) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool live_run::wait_for_err(const std::string &text) {
+  long long deadline = now_ms() + timeout_seconds_ * 1000LL;
+  while (err_text_.find(text) == std::string::npos) {
+    if (err_ < 0 || now_ms() >= deadline)
+      return false;
+    pump(50, true);
+  }
+  return true;
+}
+
+bool live_run::wait_until(const std::function<bool()> &cond, int ms) {
+  long long deadline = now_ms() + ms;
+  while (!cond()) {
+    if (now_ms() >= deadline)
+      return false;
+    usleep(5000);
+  }
+  return true;
+}
+
+bool live_run::stopped() const {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/stat", (int)pid_);
+  FILE *f = fopen(path, "r");
+  if (f == nullptr)
+    return false;
+  char buf[512];
+  size_t n = fread(buf, 1, sizeof buf - 1, f);
+  fclose(f);
+  buf[n] = '\0';
+  const char *close_paren = strrchr(buf, ')');
+  return close_paren != nullptr && close_paren[1] == ' ' &&
+         (close_paren[2] == 'T' || close_paren[2] == 't');
+}
+
+bool live_run::pending(int sig) const {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/status", (int)pid_);
+  FILE *f = fopen(path, "r");
+  if (f == nullptr)
+    return false;
+  char line[256];
+  bool found = false;
+  unsigned long long mask = 0;
+  while (fgets(line, sizeof line, f) != nullptr) {
+    if (sscanf(line, "SigPnd: %llx", &mask) == 1 || sscanf(line, "ShdPnd: %llx", &mask) == 1)
+      found = found || ((mask >> (sig - 1)) & 1) != 0;
+  }
+  fclose(f);
+  return found;
+}
+
+run_result live_run::finish() {
+  finished_ = true;
+  long long deadline = now_ms() + timeout_seconds_ * 1000LL;
+  while (out_ >= 0 || err_ >= 0) {
+    if (now_ms() >= deadline) {
+      kill(pid_, SIGKILL);
+      kill(pid_, SIGCONT);
+      ADD_FAILURE() << "program did not end within " << timeout_seconds_ << "s";
+      deadline = now_ms() + 5000;
+    }
+    pump(100, true);
+  }
+  int st = 0;
+  while (waitpid(child_, &st, 0) < 0 && errno == EINTR) {
+  }
+  return run_result{status_of(st), out_text_, err_text_};
+}
