@@ -1,45 +1,107 @@
 // The search lists and the leading path arguments.
 #include "search/lists.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "run/exit.h"
 #include "run/globals.h"
 #include "run/startup.h"
 
-// Stores a heap copy of s, with spare extra bytes, in the first free slot.
-static void append_copy(char **list, const char *s, size_t spare) {
+// What a list holds, for its messages.
+struct list_kind {
+  const char *one;   // "search directory"
+  const char *many;  // "search directories"
+};
+static const struct list_kind dir_kind = {"search directory", "search directories"};
+static const struct list_kind type_kind = {"file type", "file types"};
+
+// Stores a heap copy of s, with spare extra bytes, in the first free slot
+// of list.  The last of the LIST_SLOTS slots always stays NULL.
+static void append_copy(char **list, const struct list_kind *kind, const char *s,
+                        size_t spare) {
   int i = 0;
-  while (list[i] != NULL)
+  while (i < LIST_SLOTS - 1 && list[i] != NULL)
     i++;
-  if (i >= LIST_SLOTS - 1)
+  if (i >= LIST_SLOTS - 1) {
+    fprintf(stderr, "Too many %s (at most %d): %s not added\n", kind->many, LIST_SLOTS - 1, s);
     return;
+  }
   size_t len = strlen(s);
   char *copy = (char *)run_alloc(len + 1 + spare);
-  if (copy == NULL)
+  if (copy == NULL) {
+    fprintf(stderr, "Not enough memory to add the %s %s\n", kind->one, s);
     exit_program(INSUFFICIENT_MEMORY);
+  }
   memcpy(copy, s, len + 1);
   list[i] = copy;
   list[i + 1] = NULL;
+}
+
+// Drops a trailing separator unless no other separator stays before it: a
+// root ("/", or a drive root such as "C:\") keeps its separator, so it
+// still names the root.
+static void drop_trailing_separator(char *path) {
+  size_t len = strlen(path);
+  if (len < 2 || path[len - 1] != PLAT_SEP)
+    return;
+  if (memchr(path, PLAT_SEP, len - 1) == NULL)
+    return;
+  path[len - 1] = '\0';
+}
+
+// The full path of path in out (PATH_BUF bytes); 0, with a message, when it
+// cannot be formed (too long, or the current directory cannot be read).
+static int full_path_of(const char *path, char *out) {
+  if (plat_full_path(path, out, PATH_BUF) != 0)
+    return 1;
+  fprintf(stderr, "couldn't form the full path of %s, skipped\n", path);
+  return 0;
 }
 
 void add_filetype(const char *pattern) {
   for (int i = 0; g_filetypes[i] != NULL; i++)
     if (strcmp(g_filetypes[i], pattern) == 0)
       return;
-  append_copy(g_filetypes, pattern, 0);
+  append_copy(g_filetypes, &type_kind, pattern, 0);
 }
 
 void add_searchdir(const char *path) {
   static char full[PATH_BUF];
-  if (plat_full_path(path, full, sizeof full) == 0)
+  if (!full_path_of(path, full))
     return;
+  drop_trailing_separator(full);
   for (int i = 0; g_searchdirs[i] != NULL; i++)
     if (plat_path_compare(g_searchdirs[i], full) == 0)
       return;
-  append_copy(g_searchdirs, full, 1);
+  append_copy(g_searchdirs, &dir_kind, full, 1);
 }
 
 void add_path_argument(const char *arg) {
-  (void)arg;
+  static char full[PATH_BUF];
+  static char drive[PATH_BUF], dir[PATH_BUF], fname[PATH_BUF], ext[PATH_BUF];
+  static char piece[PATH_BUF];
+
+  if (!full_path_of(arg, full))
+    return;
+  if (plat_is_directory(full) == 1) {
+    add_searchdir(full);
+    return;
+  }
+  plat_split_path(full, drive, dir, fname, ext, PATH_BUF);
+
+  // The directory part.  add_searchdir drops its trailing separator and any
+  // duplicate, so a directory named twice is walked once.
+  int n = snprintf(piece, sizeof piece, "%s%s", drive, dir);
+  if (n < 0 || (size_t)n >= sizeof piece)
+    return;  // cannot happen: the pieces come from a full path that fits
+  add_searchdir(piece);
+
+  // The last component as a pattern, unless there is none (a path that
+  // ends in a separator).  A name that is all extension (".profile") is a
+  // name too.
+  n = snprintf(piece, sizeof piece, "%s%s", fname, ext);
+  if (n <= 0 || (size_t)n >= sizeof piece)
+    return;
+  add_filetype(piece);
 }

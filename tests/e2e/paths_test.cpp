@@ -1,0 +1,133 @@
+// Leading path arguments: directories, patterns and files named on the
+// command line, as the walk then sees them.
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "expect.h"
+#include "runner.h"
+
+namespace {
+
+const std::string kKey = std::string("\x99\x00\x8d", 3) + std::string(40, 'k');
+const std::string kArmour = "-----BEGIN PGP MESSAGE-----\nhQEMA\n-----END PGP MESSAGE-----\n";
+const char *kPub = "public key certificate";
+const char *kArm = "possible ascii armor";
+
+// data/ holds three hits and a plain file; work/ is the current directory.
+class PathArguments : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t.write("data/KEY.PGP", kKey);
+    t.write("data/KEYS.TXT", kKey);
+    t.write("data/NOTE.ASC", kArmour);
+    t.write("data/plain.txt", "nothing\n");
+    t.write("work/W.ASC", kArmour);
+    t.write("work/w.pgp", kKey);
+  }
+
+  run_result run(const std::vector<std::string> &args) {
+    run_options opt;
+    opt.cwd = t.path("work");
+    return run_kivor(args, opt);
+  }
+
+  std::string data(const std::string &rel) { return t.path("data/" + rel); }
+
+  temp_tree t;
+};
+
+TEST_F(PathArguments, AnExistingDirectoryIsSearchedForEverything) {
+  run_result r = run({t.path("data")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(data("KEY.PGP"), kPub) + hit(data("KEYS.TXT"), kPub) +
+                                      hit(data("NOTE.ASC"), kArm)));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "data"), 4, 3));
+}
+
+TEST_F(PathArguments, APatternNamesItsDirectoryAndOnlyThatPattern) {
+  run_result r = run({data("*.PGP")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(data("KEY.PGP"), kPub)));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "data"), 1, 1));
+}
+
+// The directory is walked once; within it the patterns in the order given.
+TEST_F(PathArguments, TwoPatternsInOneDirectory) {
+  run_result r = run({data("*.ASC"), data("*.PGP"), t.path("data/")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(data("NOTE.ASC"), kArm) + hit(data("KEY.PGP"), kPub)));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "data"), 2, 2));
+}
+
+TEST_F(PathArguments, ARelativePatternSearchesTheCurrentDirectory) {
+  run_result r = run({"*.ASC"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(t.path("work/W.ASC"), kArm)));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "work"), 1, 1));
+}
+
+TEST_F(PathArguments, AnExistingFileBecomesAPatternOfItsExactName) {
+  run_result r = run({data("KEYS.TXT")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(data("KEYS.TXT"), kPub)));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "data"), 1, 1));
+}
+
+// A directory that is not there is still the only search directory: the
+// walk finds nothing and the current directory is not searched instead.
+TEST_F(PathArguments, AMissingDirectoryFindsNothing) {
+  run_result r = run({t.path("new/")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(""));
+  EXPECT_EQ(normalise(r.err), run_err("", 0, 0));
+}
+
+TEST_F(PathArguments, APatternBeginningWithADashStopsItAndEveryLaterOne) {
+  t.mkdir("x");
+  run_result r = run({t.path("x/-A.TXT"), data("*.PGP")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(""));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "x") + dir_line(t, "data"), 0, 0));
+}
+
+// Directory names differ by case on POSIX: both are walked, in the order
+// given; the same directory written differently is walked once.
+TEST_F(PathArguments, DirectoriesAreTheSameOnlyByExactName) {
+  t.write("Data/K.PGP", kKey);
+  run_result r = run({t.path("data"), t.path("Data"), t.path("data/"), t.path("work/../data/.")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out),
+            run_out(hit(data("KEY.PGP"), kPub) + hit(data("KEYS.TXT"), kPub) +
+                    hit(data("NOTE.ASC"), kArm) + hit(t.path("Data/K.PGP"), kPub)));
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "data") + dir_line(t, "Data"), 5, 4));
+}
+
+TEST_F(PathArguments, ASixteenthDirectoryIsRefusedWithAMessage) {
+  std::vector<std::string> args;
+  std::string dirs;
+  for (int i = 0; i < 16; i++) {
+    char name[8];
+    snprintf(name, sizeof name, "d%02d", i);
+    t.mkdir(name);
+    args.push_back(t.path(name));
+    if (i < 15)
+      dirs += dir_line(t, name);
+  }
+  run_result r = run(args);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.err), "Too many search directories (at most 15): " + t.path("d15") +
+                                  " not added\n" + run_err(dirs, 0, 0));
+}
+
+// Only an argument that begins with '-' or '+' ends the leading paths.
+TEST_F(PathArguments, PathsEndAtTheFirstOptionGroup) {
+  run_result r = run({data("*.PGP"), "-", t.path("work")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "data"), 1, 1));
+}
+
+}  // namespace
