@@ -1,7 +1,6 @@
 // The option parser: the command line's option groups, letter by letter.
 #include "run/options.h"
 
-#include <errno.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -65,14 +64,15 @@ static void take_list(struct option_walk *w, void (*add)(const char *), bool is_
   }
 }
 
-// A decimal number as atoi reads it, held to the 32-bit range.
+// A decimal number as atoi reads it, held to the 32-bit range.  The lowest
+// 32-bit value is left out: a field width is negated to left-align it, and
+// that value has no positive counterpart.
 static int32_t read_number(const char *s) {
-  errno = 0;
   long v = strtol(s, NULL, 10);
   if (v > INT32_MAX)
     return INT32_MAX;
-  if (v < INT32_MIN)
-    return INT32_MIN;
+  if (v < -INT32_MAX)
+    return -INT32_MAX;
   return (int32_t)v;
 }
 

@@ -44,9 +44,61 @@ static std::string replace_rest(std::string s, const std::string &lead, const st
   return s;
 }
 
+// Replaces each "Ver. " followed by a stamp of the form dd.dd.dd.dd.dd by
+// the stamp's layout, so that outputs of builds made at other times compare.
+static std::string replace_version(std::string s) {
+  const std::string lead = "Ver. ";
+  const char *layout = "YY.MM.DD.hh.mm";
+  for (size_t at = s.find(lead); at != std::string::npos; at = s.find(lead, at + 1)) {
+    size_t p = at + lead.size();
+    bool stamp = p + 14 <= s.size();
+    for (size_t i = 0; stamp && i < 14; i++)
+      stamp = layout[i] == '.' ? s[p + i] == '.' : (s[p + i] >= '0' && s[p + i] <= '9');
+    if (stamp)
+      s.replace(p, 14, layout);
+  }
+  return s;
+}
+
 std::string normalise(const std::string &s) {
-  return replace_rest(replace_rest(s, "Program started ", "<time>"), "Elapsed time:  ",
-                      "<elapsed>");
+  return replace_version(replace_rest(replace_rest(s, "Program started ", "<time>"),
+                                      "Elapsed time:  ", "<elapsed>"));
+}
+
+// A box character as this build writes it.
+static std::string box(unsigned char byte) {
+  static const struct {
+    unsigned char byte;
+    const char *text;
+  } utf8[] = {{0xBA, "\xE2\x95\x91"}, {0xBB, "\xE2\x95\x97"}, {0xBC, "\xE2\x95\x9D"},
+              {0xC8, "\xE2\x95\x9A"}, {0xC9, "\xE2\x95\x94"}, {0xCD, "\xE2\x95\x90"},
+              {0xFB, "\xE2\x88\x9A"}};
+  for (auto &u : utf8)
+    if (u.byte == byte)
+      return u.text;
+  return std::string(1, (char)byte);
+}
+
+// One line of the box: text centred between the double bars, as shown in
+// 80 columns.  text_columns counts the columns text takes on the screen.
+static std::string framed(const std::string &text, size_t text_columns) {
+  size_t left = 38 - text_columns / 2 - 1;
+  size_t right = 74 - left - text_columns;
+  return "  " + box(0xBA) + std::string(left, ' ') + text + std::string(right, ' ') + box(0xBA) +
+         "\n";
+}
+
+std::string banner() {
+  const std::string notice = "KIVOR is free software of the KIVOR project. It comes with no warranty.";
+  const std::string contact = "Questions and reports: the KIVOR project's issue tracker";
+  std::string rule;
+  for (int i = 0; i < 74; i++)
+    rule += box(0xCD);
+  return std::string(29, '\n') + "  " + box(0xC9) + rule + box(0xBB) + "\n" +
+         framed("KIVOR", 5) + framed("Ver. YY.MM.DD.hh.mm" + box(0xFB) + " (32 bit)", 29) +
+         framed("", 0) +
+         framed(notice, notice.size()) + framed(contact, contact.size()) + "  " +
+         box(0xC8) + rule + box(0xBC) + "\n";
 }
 
 std::string text_file(const std::string &text) {
@@ -57,4 +109,15 @@ std::string program_shown() {
   char real[PATH_MAX];
   std::string bin = kivor_binary();
   return realpath(bin.c_str(), real) != nullptr ? real : bin;
+}
+
+std::string command_line(const std::vector<std::string> &args) {
+  std::string line = program_shown() + " ";
+  for (auto &a : args)
+    line += a + " ";
+  return line;
+}
+
+std::string hit_file_run(const std::vector<std::string> &args, const std::string &hits) {
+  return "\nProgram started <time>\n\n\n" + command_line(args) + "\n\n" + hits;
 }

@@ -30,8 +30,12 @@ std::string run_err(const std::string &dir_lines, int searched, int hits);
 
 // The output with its clock-dependent parts replaced by fixed words: the
 // rest of every "Program started " line by "<time>", the rest of every
-// "Elapsed time:  " line by "<elapsed>".
+// "Elapsed time:  " line by "<elapsed>", and the banner's version stamp (the
+// build's date and time) by "YY.MM.DD.hh.mm".
 std::string normalise(const std::string &s);
+
+// The banner on the error stream, its version stamp normalised.
+std::string banner();
 
 // The bytes of a text file the program wrote (hit file, accounting file)
 // whose lines are those of text.
@@ -39,5 +43,13 @@ std::string text_file(const std::string &text);
 
 // Argument 0 as the program records it in the start stamp: its full path.
 std::string program_shown();
+
+// The command line as the start stamp records it: the program's full path
+// and every argument, each followed by a blank.
+std::string command_line(const std::vector<std::string> &args);
+
+// What one run writes into its hit file (normalised): the start stamp with
+// the command line, then the hit lines.
+std::string hit_file_run(const std::vector<std::string> &args, const std::string &hits);
 
 #endif  // KIVOR_TESTS_E2E_EXPECT_H_

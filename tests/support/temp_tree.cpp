@@ -91,9 +91,9 @@ void temp_tree::mkfifo(const std::string &rel) const {
   ASSERT_EQ(::mkfifo(path(rel).c_str(), 0644), 0) << rel;
 }
 
-std::string temp_tree::read(const std::string &rel) const {
+std::string read_file(const std::string &path) {
   std::string s;
-  FILE *f = fopen(path(rel).c_str(), "rb");
+  FILE *f = fopen(path.c_str(), "rb");
   if (f == nullptr)
     return s;
   char buf[4096];
@@ -102,4 +102,13 @@ std::string temp_tree::read(const std::string &rel) const {
     s.append(buf, n);
   fclose(f);
   return s;
+}
+
+std::string temp_tree::read(const std::string &rel) const {
+  return read_file(path(rel));
+}
+
+bool temp_tree::exists(const std::string &rel) const {
+  struct stat st;
+  return lstat(path(rel).c_str(), &st) == 0;
 }

@@ -20,10 +20,14 @@ class temp_tree {
   void write(const std::string &rel, const std::string &bytes) const;   // parents too
   void symlink(const std::string &target, const std::string &rel) const;
   void mkfifo(const std::string &rel) const;
-  std::string read(const std::string &rel) const;
+  std::string read(const std::string &rel) const;  // "" when missing
+  bool exists(const std::string &rel) const;        // any kind of entry, links too
 
  private:
   std::string root_;
 };
+
+// The whole content of the file at path, "" when it cannot be read.
+std::string read_file(const std::string &path);
 
 #endif  // KIVOR_TESTS_SUPPORT_TEMP_TREE_H_

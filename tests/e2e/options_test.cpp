@@ -1,0 +1,258 @@
+// Option groups as a user types them, each checked through what the run
+// then prints and its exit status.
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "expect.h"
+#include "runner.h"
+
+namespace {
+
+const std::string kKey = std::string("\x99\x01\x0d", 3) + std::string(40, 'k');
+const char *kPub = "public key certificate";
+
+// A tree with hits at two levels and under several extensions.
+struct fixture {
+  fixture() {
+    t.write("a.pgp", kKey);
+    t.write("b.c", kKey);
+    t.write("c.h", kKey);
+    t.write("sub/d.pgp", kKey);
+  }
+  run_result run(const std::vector<std::string> &args, const std::string &input = "") {
+    run_options opt;
+    opt.cwd = t.root();
+    opt.input = input;
+    return run_kivor(args, opt);
+  }
+  std::string hit(const std::string &rel, int width = 50) const {
+    return ::hit(shown(t, rel), kPub, width);
+  }
+  std::string dir(const std::string &rel) const { return dir_line(t, rel); }
+  temp_tree t;
+};
+
+const std::string kUsageOut =
+    "\n\n\nKIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n"
+    "KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n"
+    "\n\n Hit return to continue and see options \n";
+
+std::string option_list() {
+  return banner() +
+         "-f + filetype: additional filetypes to search for seperated by spaces. \n"
+         "               (i.e. *.c *.bat, default == *.*. (no paths allowed here)\n"
+         "-p + path(s):  additonal paths to search in separated by spaces\n"
+         "               (i.e.  -p c:\\work  c:\\bin d:\\). no filetypes allowed here\n"
+         "-r:            Recurse through path provided, default is NOT to recurse\n"
+         "-d:            Normally the current directory is printed.\n"
+         "               Use the -d for (no directory printing).\n"
+         "-wW + #:       limit filename length to # characters, default is 80 MAX,\n"
+         "-oO + file:    name of output file to place hits to\n"
+         "\n\n";
+}
+
+const std::string kIllegal = "Program termination: reason ILLEGAL or INCOMPLETE OPTION\n";
+
+TEST(Options, UsageScreenAndOptionList) {
+  fixture f;
+  for (const char *q : {"-?", "+?", "-r?", "-1"}) {
+    run_result r = f.run({q}, "\n");
+    EXPECT_EQ(r.status, 0) << q;
+    EXPECT_EQ(r.out, kUsageOut) << q;
+    EXPECT_EQ(normalise(r.err), banner() + option_list() + "Normal termination\n") << q;
+  }
+  run_result r = f.run({"-1", "-r"}, "");  // no input at all: the wait ends too
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kUsageOut);
+}
+
+TEST(Options, Lists) {
+  fixture f;
+  run_result r = f.run({"-f", "*.c", "*.h", "-r"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(f.hit("b.c") + f.hit("c.h")));
+  EXPECT_EQ(normalise(r.err), run_err(f.dir("sub") + f.dir(""), 2, 2));
+
+  r = f.run({"-fr", "*.h"});  // the list first, then r
+  EXPECT_EQ(normalise(r.out), run_out(f.hit("c.h")));
+  EXPECT_EQ(normalise(r.err), run_err(f.dir("sub") + f.dir(""), 1, 1));
+
+  r = f.run({"-f", "-r", "-d"});  // an empty list: "*.*" is added at the end
+  EXPECT_EQ(normalise(r.out), run_out(f.hit("sub/d.pgp") + f.hit("a.pgp") + f.hit("b.c") +
+                                      f.hit("c.h")));
+  EXPECT_EQ(normalise(r.err), run_err("", 4, 4));
+
+  r = f.run({"+fd", "*.pgp"});  // d sees the list's last item: no '+', so 0
+  EXPECT_EQ(normalise(r.err), run_err("", 1, 1));
+  r = f.run({"+df", "*.pgp"});  // d sees the group's '+': toggled to 0
+  EXPECT_EQ(normalise(r.err), run_err("", 1, 1));
+  r = f.run({"-d", "+df", "*.pgp"});  // toggled back to 1
+  EXPECT_EQ(normalise(r.err), run_err(f.dir(""), 1, 1));
+
+  r = f.run({"-p", f.t.path("sub"), f.t.root(), "-d"});
+  EXPECT_EQ(normalise(r.out), run_out(f.hit("sub/d.pgp") + f.hit("a.pgp") + f.hit("b.c") +
+                                      f.hit("c.h")));
+}
+
+TEST(Options, ListErrors) {
+  fixture f;
+  for (const char *letter : {"-f", "-F", "-p", "-rP"}) {
+    run_result r = f.run({letter});
+    EXPECT_EQ(r.status, 5) << letter;
+    EXPECT_EQ(r.out, "") << letter;
+    EXPECT_EQ(r.err, kIllegal) << letter;
+  }
+  run_result r = f.run({"-f", "*.c", "x/*.h"});
+  EXPECT_EQ(r.status, 5);
+  EXPECT_EQ(r.err, "Can't have a / in the file type option\n" + kIllegal);
+}
+
+TEST(Options, TogglesAndCounters) {
+  fixture f;
+  run_result r = f.run({"-d", "-r", "+r", "-f", "*.pgp"});
+  EXPECT_EQ(normalise(r.err), run_err("", 1, 1));
+  r = f.run({"+d", "+d", "-r", "-f", "*.pgp"});
+  EXPECT_EQ(normalise(r.err), run_err(f.dir("sub") + f.dir(""), 2, 2));
+  r = f.run({"-", "+", "-R", "-D", "-f", "*.pgp"});  // bare prefixes are passed over
+  EXPECT_EQ(normalise(r.err), run_err("", 2, 2));
+
+  f.t.write("prog.CoM", kKey);
+  r = f.run({"-xd", "-f", "*.com", "*.pgp"});
+  EXPECT_EQ(normalise(r.out), run_out(f.hit("a.pgp")));
+  EXPECT_EQ(normalise(r.err), run_err("", 2, 1));
+}
+
+TEST(Options, WidthAndStyle) {
+  fixture f;
+  f.t.write("a-rather-long-directory-name/with-a-long-file-name.pgp", kKey);
+  const std::string rel = "a-rather-long-directory-name/with-a-long-file-name.pgp";
+  const std::string full = shown(f.t, rel);
+  const std::string dir = f.t.path("a-rather-long-directory-name");
+  const std::string tail = full.substr(full.rfind('/'));  // "/with-a-long-file-name.pgp"
+  auto run_width = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), dir);
+    return normalise(f.run(args).out);
+  };
+  EXPECT_EQ(run_width({"-w", "30"}),
+            run_out(::hit(full.substr(0, 2) + "/..." + tail, kPub, 30)));
+  EXPECT_EQ(run_width({"-w0"}), run_out(::hit(full, kPub, 260)));
+  EXPECT_EQ(run_width({"-wabc"}), run_out(::hit(full, kPub, 260)));
+  EXPECT_EQ(run_width({"-w", "-r"}), run_out(::hit(full, kPub, 260)));
+  EXPECT_EQ(run_width({"-w40r"}), run_out(::hit(full.substr(0, 2) + "/..." + tail, kPub, 40)));
+  EXPECT_EQ(run_width({"-w", "-30"}), run_out(full + " " + kPub + "\n"));
+  EXPECT_EQ(run_width({"-w", "99999999999999999999", "-f", "none"}), run_out(""));
+  // -W keeps the start of the path and the last component.
+  size_t k = 40 - 3 - tail.size();
+  EXPECT_EQ(run_width({"-W", "40"}), run_out(::hit(full.substr(0, k) + "..." + tail, kPub, 40)));
+  EXPECT_EQ(run_width({"-w", "40", "+w"}),
+            run_out(::hit(full.substr(0, k) + "..." + tail, kPub, 40)));
+  EXPECT_EQ(run_width({"-w", "40", "+W"}),
+            run_out(::hit(full.substr(0, 2) + "/..." + tail, kPub, 40)));
+  EXPECT_EQ(run_width({"-W", "40", "-W", "40"}),
+            run_out(::hit(full.substr(0, 2) + "/..." + tail, kPub, 40)));
+  run_result r = f.run({"-w"});
+  EXPECT_EQ(r.status, 5);
+  EXPECT_EQ(r.err, kIllegal);
+}
+
+// Which file -o and -O name, and when they end the run instead.
+TEST(Options, HitFiles) {
+  fixture f;
+  for (auto args : {std::vector<std::string>{"-f", "*.pgp", "-oOUT.TXT"},
+                    std::vector<std::string>{"-f", "*.pgp", "-o", "OUT.TXT"}}) {
+    run_result r = f.run(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(normalise(f.t.read("OUT.TXT")), text_file(hit_file_run(args, f.hit("a.pgp"))));
+  }
+  // o twice is mode 2: the last name, appended to.
+  std::vector<std::string> twice = {"-f", "*.pgp", "-o", "A", "-o", "OUT.TXT"};
+  std::string before = f.t.read("OUT.TXT");
+  f.run(twice);
+  EXPECT_EQ(normalise(f.t.read("OUT.TXT")),
+            normalise(before) + text_file(hit_file_run(twice, f.hit("a.pgp"))));
+  EXPECT_FALSE(f.t.exists("A"));
+
+  f.run({"-f", "*.pgp", "-oDX"});  // d and x are part of the name
+  EXPECT_TRUE(f.t.exists("DX"));
+
+  for (auto bad : {std::vector<std::string>{"-o"}, std::vector<std::string>{"-O", "-x"},
+                   std::vector<std::string>{"-o", std::string(5000, 'n')}}) {
+    run_result r = f.run(bad);
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, kIllegal);
+  }
+}
+
+TEST(Options, AccountingFileReplacedAndClosed) {
+  fixture f;
+  temp_tree logs;
+  const std::string separator = "\n" + std::string(40, '*') + "\n";
+  run_result r = f.run({"-f", "*.pgp", "-d", "-1", logs.path("A.LOG"), "-1", logs.path("B.LOG")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(logs.read("A.LOG"),
+            text_file(separator + "This file closed.\n" +
+                      "Accounting file overridden by option -1 file pointing to " +
+                      shown(logs, "B.LOG") + "\n"));
+  EXPECT_NE(normalise(logs.read("B.LOG")).find("Searched 1 files, Found 1 possible hits"),
+            std::string::npos);
+
+  f.run({"-f", "*.pgp", "-d", "-1" + logs.path("C.LOG"), "+1"});
+  EXPECT_EQ(logs.read("C.LOG"), text_file(separator));
+
+  f.run({"-d", "+r1", logs.path("D.LOG")});  // r toggles, then 1 opens D.LOG
+  EXPECT_NE(normalise(logs.read("D.LOG")).find("Searched 4 files"), std::string::npos);
+}
+
+TEST(Options, ParsingStopsAtTheFirstArgumentThatIsNoOptionGroup) {
+  fixture f;
+  run_result r = f.run({"-d", f.t.path("sub"), "-r"});  // ignored from the path on
+  EXPECT_EQ(normalise(r.out), run_out(f.hit("a.pgp") + f.hit("b.c") + f.hit("c.h")));
+  EXPECT_EQ(normalise(r.err), run_err("", 3, 3));
+  r = f.run({f.t.path("sub"), "-d"});  // a leading path, then options
+  EXPECT_EQ(normalise(r.out), run_out(f.hit("sub/d.pgp")));
+}
+
+// Any letter the option table does not name leads to the help file, looked
+// for beside the program.
+TEST(Options, HelpPath) {
+  fixture f;
+  temp_tree bin;
+  const std::string program = bin.path("kivor");
+  bin.write("kivor", read_file(kivor_binary()));
+  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  run_options opt;
+  opt.program = program;
+  opt.cwd = f.t.root();
+
+  opt.input = "\n";  // no help file: the usage screen
+  run_result r = run_kivor({"-z"}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Wait for help to appear\n" + kUsageOut);
+  EXPECT_EQ(normalise(r.err), banner() + option_list() + "Normal termination\n");
+
+  bin.write("kivor.hlp", "HELP TEXT\n");
+  const std::string question = "\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? ";
+  for (const char *bad : {"-z", "-\xe9", "--", "-r+", "-9"}) {
+    opt.input = "n";
+    r = run_kivor({bad}, opt);
+    EXPECT_EQ(r.status, 5) << bad;
+    EXPECT_EQ(r.out, "Wait for help to appear\nHELP TEXT\n") << bad;
+    EXPECT_EQ(r.err, question + "\n" + kIllegal) << bad;
+  }
+  opt.input = "";  // the end of input answers no
+  EXPECT_EQ(run_kivor({"-z"}, opt).status, 5);
+
+  opt.input = "y\n";
+  r = run_kivor({"-dz"}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Wait for help to appear\nHELP TEXT\n" + kUsageOut);
+  EXPECT_EQ(normalise(r.err), question + banner() + option_list() + "Normal termination\n");
+}
+
+}  // namespace
