@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -20,8 +21,11 @@ std::string kivor_binary() {
 std::string corpus_dir() {
   const char *s = getenv("KIVOR_CORPUS");
   std::string dir = s != nullptr && *s != '\0' ? s : KIVOR_CORPUS;
+  char real[PATH_MAX];
   struct stat st;
-  return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? dir : "";
+  if (realpath(dir.c_str(), real) == nullptr || stat(real, &st) != 0 || !S_ISDIR(st.st_mode))
+    return "";
+  return real;  // as the program prints it: the current directory's real path
 }
 
 // Splits KIVOR_RUNNER ("wine", say) into the words that lead the command.
