@@ -1,0 +1,46 @@
+// The console key test and raw key read through _kbhit and _getch.
+//
+// _kbhit and _getch read the console itself, not standard input.  When
+// standard input is not a console (a file, a pipe, or no console at all, as
+// for a scheduled run) the key test is always false and the raw read takes
+// the next character of the standard input stream, the one plat_read_char
+// reads too, as the program does on POSIX: answers to its prompts can then
+// be given from a file, and a run without a console never waits for a
+// keyboard it does not have.
+#include "platform/platform.h"
+
+#include <conio.h>
+#include <signal.h>
+#include <stdio.h>
+#include <windows.h>
+
+// Nonzero when standard input is a console.
+static int stdin_is_console(void) {
+  DWORD mode;
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  return in != NULL && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? 1 : 0;
+}
+
+int plat_key_waiting(void) {
+  return stdin_is_console() ? _kbhit() : 0;
+}
+
+int plat_raw_key(void) {
+  if (!stdin_is_console()) {
+    int c = getchar();
+    return c == EOF ? -1 : c;
+  }
+  // _getch turns off the console's own Ctrl-C processing while it waits,
+  // so Ctrl-C arrives as the key 3.  It is passed on as the interrupt it
+  // is, through whatever SIGINT handler is in force, and the read ends.
+  int c = _getch();
+  if (c == 3) {
+    raise(SIGINT);
+    return -1;
+  }
+  return c;
+}
+
+// _getch changes no console setting that outlives the call: nothing to give back.
+void plat_console_restore(void) {
+}

@@ -1,0 +1,116 @@
+// Paths: the full-path resolution, the current directory, the program's
+// own path, the directory test, path comparison and path splitting, through
+// the Win32 and C runtime calls of the same names.
+#include "platform/platform.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+size_t plat_full_path(const char *path, char *out, size_t size) {
+  if (path == NULL || out == NULL || size == 0)
+    return 0;
+  // GetFullPathNameA refuses the empty name; it stands for the current
+  // directory, as it does for _fullpath.
+  if (path[0] == '\0')
+    return plat_current_dir(out, size);
+  // Resolved into a buffer of the path limit first, so that a result that
+  // is longer than the limit fails even when the caller's buffer is larger.
+  // GetFullPathNameA returns the length without the terminator when the
+  // result fits, the size it needs (terminator included) when it does not,
+  // and 0 on error.
+  char buf[PLAT_PATH_MAX];
+  DWORD n = GetFullPathNameA(path, (DWORD)sizeof buf, buf, NULL);
+  if (n == 0 || n >= sizeof buf || (size_t)n + 1 > size)
+    return 0;
+  memcpy(out, buf, (size_t)n + 1);
+  return n;
+}
+
+size_t plat_current_dir(char *out, size_t size) {
+  if (out == NULL || size == 0)
+    return 0;
+  DWORD cap = size > PLAT_PATH_MAX ? PLAT_PATH_MAX : (DWORD)size;
+  DWORD n = GetCurrentDirectoryA(cap, out);
+  if (n == 0 || n >= cap) {  // failed, or the size it would need
+    out[0] = '\0';
+    return 0;
+  }
+  return n;
+}
+
+size_t plat_program_path(const char *argv0, char *out, size_t size) {
+  if (out == NULL || size == 0)
+    return 0;
+  DWORD cap = size > PLAT_PATH_MAX ? PLAT_PATH_MAX : (DWORD)size;
+  // A path cut to fit comes back with the full count (and, on old systems,
+  // without its terminator): only a count below the buffer size is whole.
+  DWORD n = GetModuleFileNameA(NULL, out, cap);
+  if (n > 0 && n < cap) {
+    out[n] = '\0';
+    return n;
+  }
+  out[0] = '\0';
+  if (argv0 == NULL || argv0[0] == '\0')
+    return 0;
+  return plat_full_path(argv0, out, size);
+}
+
+int plat_is_directory(const char *path) {
+  if (path == NULL)
+    return -1;
+  struct _stat64 st;
+  if (_stat64(path, &st) != 0)
+    return -1;
+  return (st.st_mode & _S_IFMT) == _S_IFDIR ? 1 : 0;
+}
+
+// _stricmp without the locale: only the ASCII letters are folded, so the
+// result never depends on the C library's idea of the code page.
+int plat_path_compare(const char *a, const char *b) {
+  const unsigned char *x = (const unsigned char *)a, *y = (const unsigned char *)b;
+  for (;; x++, y++) {
+    unsigned cx = *x, cy = *y;
+    if (cx >= 'A' && cx <= 'Z')
+      cx += 'a' - 'A';
+    if (cy >= 'A' && cy <= 'Z')
+      cy += 'a' - 'A';
+    if (cx != cy)
+      return cx < cy ? -1 : 1;
+    if (cx == 0)
+      return 0;
+  }
+}
+
+// Copies src into dst of size bytes, cut to fit; nothing when dst is NULL
+// or has no room at all.
+static void copy_cut(char *dst, size_t size, const char *src) {
+  if (dst == NULL || size == 0)
+    return;
+  size_t len = strlen(src);
+  if (len >= size)
+    len = size - 1;
+  memcpy(dst, src, len);
+  dst[len] = '\0';
+}
+
+// The pieces come from _splitpath_s (which also knows the lead bytes of a
+// multibyte code page) into buffers as large as the longest path the
+// program handles, so that it never reports a piece too large (which would
+// end the process through the invalid-parameter handler); then each piece
+// is cut to the caller's buffer.  A path longer than that yields empty
+// pieces.
+void plat_split_path(const char *path, char *drive, char *dir, char *fname, char *ext,
+                     size_t size) {
+  enum { PIECE = 4 * PLAT_PATH_MAX };
+  char d[PIECE], p[PIECE], f[PIECE], e[PIECE];
+  d[0] = p[0] = f[0] = e[0] = '\0';
+  if (path != NULL && strnlen(path, PIECE) < PIECE &&
+      _splitpath_s(path, d, sizeof d, p, sizeof p, f, sizeof f, e, sizeof e) != 0)
+    d[0] = p[0] = f[0] = e[0] = '\0';
+  copy_cut(drive, size, d);
+  copy_cut(dir, size, p);
+  copy_cut(fname, size, f);
+  copy_cut(ext, size, e);
+}

@@ -1,0 +1,12 @@
+// The few constants in which Windows differs from POSIX.  Included through
+// platform/platform.h as "platform/platform-consts.h" on Windows builds.
+#ifndef KIVOR_PLATFORM_CONSTS_WIN32_H_
+#define KIVOR_PLATFORM_CONSTS_WIN32_H_
+
+#define PLAT_SEP '\\'                // path separator
+#define PLAT_SEP_STR "\\"
+#define PLAT_PATH_MAX 260            // MAX_PATH: longest path, terminator included
+#define PLAT_NAME_MAX 260            // cFileName of WIN32_FIND_DATAA
+#define PLAT_OPTION_PREFIXES "-+/"   // '/' starts an option group, as '-' and '+' do
+
+#endif  // KIVOR_PLATFORM_CONSTS_WIN32_H_
