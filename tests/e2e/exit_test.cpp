@@ -45,16 +45,15 @@ std::string joined(const std::vector<std::string> &lines, size_t count) {
   return s;
 }
 
-// Standard output of a run that ended early: the start stamp and the first
-// hit lines, every one whole.  Passes when some count of them matches
+// What a run that ended early wrote to an output: made by wrap from the
+// first hit lines, every one whole.  Passes when some count of them matches
 // exactly; *count receives it.
-testing::AssertionResult whole_hit_lines(const std::string &out,
-                                         const std::vector<std::string> &hits,
-                                         size_t *count) {
-  std::string got = normalise(out);
+testing::AssertionResult whole_lines(const std::string &got,
+                                     const std::function<std::string(const std::string &)> &wrap,
+                                     const std::vector<std::string> &hits, size_t *count) {
   std::string so_far;
   for (size_t k = 0; k <= hits.size(); k++) {
-    if (run_out(so_far) == got) {
+    if (wrap(so_far) == got) {
       *count = k;
       return testing::AssertionSuccess();
     }
@@ -62,6 +61,28 @@ testing::AssertionResult whole_hit_lines(const std::string &out,
       so_far += hits[k];
   }
   return testing::AssertionFailure() << "not the stamp and whole hit lines:\n" << got;
+}
+
+// Standard output of a run that ended early: the start stamp and whole
+// hit lines.
+testing::AssertionResult whole_hit_lines(const std::string &out,
+                                         const std::vector<std::string> &hits,
+                                         size_t *count) {
+  return whole_lines(normalise(out), run_out, hits, count);
+}
+
+// n files in the tree's root, one in a hundred a key; the hit lines in the
+// order of the walk.
+std::vector<std::string> make_large_tree(const temp_tree &t, int n) {
+  std::vector<std::string> hits;
+  for (int i = 0; i < n; i++) {
+    char name[32];
+    snprintf(name, sizeof name, "f%05d%s", i, i % 100 == 0 ? ".pgp" : ".txt");
+    t.write(name, i % 100 == 0 ? kKey : "plain text, nothing here\n");
+    if (i % 100 == 0)
+      hits.push_back(hit(shown(t, name), kKind));
+  }
+  return hits;
 }
 
 // A run over many hits whose standard output nobody reads yet: it stalls
@@ -208,14 +229,7 @@ TEST(Termination, CtrlCAtTheTerminalEndsWithInputFileAndWholeLines) {
 
 TEST(Termination, InterruptDuringTheWalkOfALargeTree) {
   temp_tree t;
-  std::vector<std::string> hits;
-  for (int i = 0; i < 20000; i++) {
-    char name[32];
-    snprintf(name, sizeof name, "f%05d%s", i, i % 100 == 0 ? ".pgp" : ".txt");
-    t.write(name, i % 100 == 0 ? kKey : "plain text, nothing here\n");
-    if (i % 100 == 0)
-      hits.push_back(hit(shown(t, name), kKind));
-  }
+  std::vector<std::string> hits = make_large_tree(t, 20000);
   live_options opt;
   opt.cwd = t.root();
   live_run r({}, opt);
@@ -226,6 +240,41 @@ TEST(Termination, InterruptDuringTheWalkOfALargeTree) {
   EXPECT_EQ(normalise(res.err), "\n" + dir_line(t, "") + termination("INPUT_FILE"));
   size_t count = 0;
   EXPECT_TRUE(whole_hit_lines(res.out, hits, &count));
+}
+
+// Esc and Ctrl-C while hits go to a hit file: the file is closed with the
+// lines written so far, each whole.
+TEST(Termination, AnOpenHitFileIsClosedWithWholeLines) {
+  temp_tree t;
+  std::vector<std::string> hits = make_large_tree(t, 20000);
+  const std::string hit_file = t.path("hits.txt");
+  const std::vector<std::string> args = {"-o", hit_file};
+  struct {
+    const char *reason;
+    int status;
+    std::function<void(live_run &)> stop;
+  } ways[] = {
+      {"USER_ABORTED", 1, [](live_run &r) { r.type("\x1b"); }},
+      {"INPUT_FILE", 2, [](live_run &r) { r.send(SIGINT); }},
+  };
+  for (auto &w : ways) {
+    SCOPED_TRACE(w.reason);
+    live_options opt;
+    opt.cwd = t.root();
+    opt.terminal = true;
+    live_run r(args, opt);
+    ASSERT_TRUE(r.wait_for_err(dir_line(t, "")));
+    w.stop(r);
+    run_result res = r.finish();
+    EXPECT_EQ(res.status, w.status);
+    EXPECT_EQ(res.out, "");
+    EXPECT_EQ(normalise(res.err), "\n" + dir_line(t, "") + termination(w.reason));
+    size_t count = 0;
+    auto in_file = [&](const std::string &h) { return text_file(hit_file_run(args, h)); };
+    EXPECT_TRUE(whole_lines(normalise(t.read("hits.txt")), in_file, hits, &count));
+    EXPECT_LT(count, hits.size());
+    EXPECT_TRUE(r.terminal_is_usable());
+  }
 }
 
 TEST(Termination, ASecondCtrlCEndsAtOnceWithTheTerminalGivenBack) {
