@@ -16,7 +16,9 @@ int show_help_file(const char *program_path) {
     if (cut[i] == '.')
       cut[i] = '\0';
 
-  char *found = (char *)get_unit_buffer(PATH_BUF);  // four bytes a unit
+  static char *found = NULL;  // kept for the rest of the run
+  if (found == NULL)
+    found = (char *)get_unit_buffer(PATH_BUF);  // four bytes a unit
   if (plat_search_file(cut, ".hlp", found, PATH_BUF) == 0)
     return 0;
   plat_show_help(found);

@@ -8,7 +8,7 @@
 
 #include "log/accounting.h"
 #include "run/exit.h"
-#include "run/prompt.h"
+#include "run/abort.h"
 #include "search/lists.h"
 
 enum { FULL_WIDTH = 260 };  // the width that -w0 asks for
@@ -163,7 +163,7 @@ static int opt_help(struct option_walk *w) {
   if (!show_help_file(w->argv[0]))
     print_usage();
   fputs("\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? ", stderr);
-  int key = read_answer_key();
+  int key = prompt_raw_key();
   if (key == 'Y' || key == 'y')
     print_usage();
   fputs("\n", stderr);

@@ -4,7 +4,7 @@
 #include "log/banner.h"
 #include "run/exit.h"
 #include "run/options.h"
-#include "run/prompt.h"
+#include "run/abort.h"
 
 static const char *const option_list[] = {
     "-f + filetype: additional filetypes to search for seperated by spaces. \n",
@@ -24,7 +24,7 @@ void print_usage(void) {
   fputs("\n\n\nKIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n", stdout);
   fputs("KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n", stdout);
   fputs("\n\n Hit return to continue and see options \n", stdout);
-  wait_for_enter();
+  (void)prompt_char();  // the character is discarded
   print_option_list();
   exit_program(NORMAL_EXIT);
 }
