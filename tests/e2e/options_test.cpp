@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "expect.h"
+#include "pty_runner.h"
 #include "runner.h"
 
 namespace {
@@ -253,6 +254,40 @@ TEST(Options, HelpPath) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Wait for help to appear\nHELP TEXT\n" + kUsageOut);
   EXPECT_EQ(normalise(r.err), question + banner() + option_list() + "Normal termination\n");
+}
+
+// Ctrl-C while the run waits at a prompt ends it at once, as everywhere.
+TEST(Options, CtrlCAtThePrompts) {
+  fixture f;
+  live_options opt;
+  opt.cwd = f.t.root();
+  opt.terminal = true;
+  {
+    live_run run({"-?"}, opt);
+    ASSERT_TRUE(run.wait_for_err(banner().substr(0, 40)));
+    run.type("\x03");
+    run_result r = run.finish();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, kUsageOut);
+    EXPECT_EQ(normalise(r.err), banner() + "Program termination: reason INPUT_FILE\n");
+    EXPECT_TRUE(run.terminal_is_usable());
+  }
+  {
+    temp_tree bin;
+    bin.write("kivor", read_file(kivor_binary()));
+    ASSERT_EQ(chmod(bin.path("kivor").c_str(), 0755), 0);
+    bin.write("kivor.hlp", "HELP TEXT\n");
+    opt.env = {"PAGER=cat"};
+    opt.program = bin.path("kivor");
+    live_run run({"-z"}, opt);
+    ASSERT_TRUE(run.wait_for_err("(Y/N)? "));
+    run.type("\x03");
+    run_result r = run.finish();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? "
+                     "Program termination: reason INPUT_FILE\n");
+    EXPECT_TRUE(run.terminal_is_usable());
+  }
 }
 
 }  // namespace

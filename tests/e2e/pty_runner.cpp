@@ -46,7 +46,7 @@ void default_signals() {
 
 live_run::live_run(const std::vector<std::string> &args, const live_options &opt)
     : timeout_seconds_(opt.timeout_seconds) {
-  std::vector<std::string> words{kivor_binary()};
+  std::vector<std::string> words{opt.program.empty() ? kivor_binary() : opt.program};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char *> argv;
   for (auto &w : words)

@@ -17,6 +17,7 @@
 #include "runner.h"
 
 struct live_options {
+  std::string program;             // a copy of the program to run ("" for the one under test)
   std::string cwd;                 // working directory ("" keeps the test's)
   std::vector<std::string> env;    // extra NAME=VALUE settings
   bool terminal = false;           // standard input a pseudo-terminal (else /dev/null)
