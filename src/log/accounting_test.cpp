@@ -26,17 +26,7 @@ class Accounting : public ::testing::Test {
   void open(const std::string &rel) { g_acct_file = open_accounting_file(tree.path(rel).c_str()); }
 
   // The file's lines as the program wrote them in text mode.
-  std::string text(const std::string &rel) {
-    std::string s;
-    FILE *f = fopen(tree.path(rel).c_str(), "r");
-    if (f == nullptr)
-      return s;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-      s += (char)c;
-    fclose(f);
-    return s;
-  }
+  std::string text(const std::string &rel) { return tree.read_text(rel); }
 
   temp_tree tree;
 };

@@ -41,17 +41,7 @@ class HitFile : public ::testing::Test {
   }
 
   // The file's lines as the program wrote them in text mode.
-  std::string text(const std::string &rel) {
-    std::string s;
-    FILE *f = fopen(tree.path(rel).c_str(), "r");
-    if (f == nullptr)
-      return s;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-      s += (char)c;
-    fclose(f);
-    return s;
-  }
+  std::string text(const std::string &rel) { return tree.read_text(rel); }
 
   temp_tree tree;
 };

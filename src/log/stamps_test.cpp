@@ -13,17 +13,14 @@
 #include "log/accounting.h"
 #include "run/globals.h"
 #include "run_state.h"
+#include "temp_tree.h"
 
 namespace {
 
 // Everything written to f, which is then closed.
 std::string contents(FILE *f) {
-  std::string s;
   rewind(f);
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-    s.append(buf, n);
+  std::string s = read_stream(f);
   fclose(f);
   return s;
 }

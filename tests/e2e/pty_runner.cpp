@@ -187,18 +187,10 @@ void live_run::pump(int wait_ms, bool read_out) {
   std::string *sinks[2] = {&err_text_, &out_text_};
   if (poll(fds, 2, wait_ms) <= 0)
     return;
-  for (int i = 0; i < 2; i++) {
-    if (fds[i].fd < 0 || fds[i].revents == 0)
-      continue;
-    char buf[65536];
-    ssize_t n = read(fds[i].fd, buf, sizeof buf);
-    if (n > 0) {
-      sinks[i]->append(buf, (size_t)n);
-    } else if (n == 0 || errno != EINTR) {
-      close(fds[i].fd);
-      (i == 0 ? err_ : out_) = -1;
-    }
-  }
+  drain_ready(fds, sinks, 2);
+  err_ = fds[0].fd;
+  if (read_out)
+    out_ = fds[1].fd;
 }
 
 bool live_run::wait_until_stalled() {

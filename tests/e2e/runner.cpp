@@ -47,6 +47,24 @@ static std::vector<std::string> runner_words() {
   return words;
 }
 
+int drain_ready(struct pollfd *fds, std::string *const *sinks, int count) {
+  int closed = 0;
+  for (int i = 0; i < count; i++) {
+    if (fds[i].fd < 0 || fds[i].revents == 0)
+      continue;
+    char buf[65536];
+    ssize_t n = read(fds[i].fd, buf, sizeof buf);
+    if (n > 0) {
+      sinks[i]->append(buf, (size_t)n);
+    } else if (n == 0 || errno != EINTR) {
+      close(fds[i].fd);
+      fds[i].fd = -1;
+      closed++;
+    }
+  }
+  return closed;
+}
+
 run_result run_kivor(const std::vector<std::string> &args, const run_options &opt) {
   std::vector<std::string> words = runner_words();
   words.push_back(opt.program.empty() ? kivor_binary() : opt.program);
@@ -94,21 +112,8 @@ run_result run_kivor(const std::vector<std::string> &args, const run_options &op
       ADD_FAILURE() << "program did not end within " << opt.timeout_seconds << "s";
       break;
     }
-    if (poll(fds, 2, left * 1000) <= 0)
-      continue;
-    for (int i = 0; i < 2; i++) {
-      if (fds[i].fd < 0 || fds[i].revents == 0)
-        continue;
-      char buf[65536];
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n > 0) {
-        sinks[i]->append(buf, (size_t)n);
-      } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        open_fds--;
-      }
-    }
+    if (poll(fds, 2, left * 1000) > 0)
+      open_fds -= drain_ready(fds, sinks, 2);
   }
   for (auto &f : fds)
     if (f.fd >= 0)

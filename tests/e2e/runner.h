@@ -5,6 +5,8 @@
 #ifndef KIVOR_TESTS_E2E_RUNNER_H_
 #define KIVOR_TESTS_E2E_RUNNER_H_
 
+#include <poll.h>
+
 #include <string>
 #include <vector>
 
@@ -26,6 +28,11 @@ struct run_options {
 
 // Runs the program with args and returns what it wrote and its status.
 run_result run_kivor(const std::vector<std::string> &args, const run_options &opt = {});
+
+// Reads what the polled descriptors have ready (after poll) into their
+// sinks; a descriptor at its end, or failing, is closed and set to -1.
+// Returns how many were closed.
+int drain_ready(struct pollfd *fds, std::string *const *sinks, int count);
 
 // The program's path as the runner starts it.
 std::string kivor_binary();

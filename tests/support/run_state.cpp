@@ -5,6 +5,7 @@
 
 #include "run/globals.h"
 #include "run/startup.h"
+#include "temp_tree.h"
 
 void clear_search_lists() {
   for (int i = 0; i < LIST_SLOTS; i++) {
@@ -34,14 +35,10 @@ void reset_run_state() {
 }
 
 std::string hit_output() {
-  std::string s;
   fflush(g_hit_stream);
   long end = ftell(g_hit_stream);
   rewind(g_hit_stream);
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, g_hit_stream)) > 0)
-    s.append(buf, n);
+  std::string s = read_stream(g_hit_stream);
   fseek(g_hit_stream, end, SEEK_SET);
   return s;
 }

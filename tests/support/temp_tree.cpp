@@ -91,21 +91,35 @@ void temp_tree::mkfifo(const std::string &rel) const {
   ASSERT_EQ(::mkfifo(path(rel).c_str(), 0644), 0) << rel;
 }
 
-std::string read_file(const std::string &path) {
+std::string read_stream(FILE *f) {
   std::string s;
-  FILE *f = fopen(path.c_str(), "rb");
-  if (f == nullptr)
-    return s;
   char buf[4096];
   size_t n;
   while ((n = fread(buf, 1, sizeof buf, f)) > 0)
     s.append(buf, n);
+  return s;
+}
+
+// The file's content, opened in mode ("rb" or "r").
+static std::string read_with_mode(const std::string &path, const char *mode) {
+  FILE *f = fopen(path.c_str(), mode);
+  if (f == nullptr)
+    return "";
+  std::string s = read_stream(f);
   fclose(f);
   return s;
 }
 
+std::string read_file(const std::string &path) {
+  return read_with_mode(path, "rb");
+}
+
 std::string temp_tree::read(const std::string &rel) const {
   return read_file(path(rel));
+}
+
+std::string temp_tree::read_text(const std::string &rel) const {
+  return read_with_mode(path(rel), "r");
 }
 
 bool temp_tree::exists(const std::string &rel) const {

@@ -2,6 +2,8 @@
 #ifndef KIVOR_TESTS_SUPPORT_TEMP_TREE_H_
 #define KIVOR_TESTS_SUPPORT_TEMP_TREE_H_
 
+#include <stdio.h>
+
 #include <string>
 
 // Made under $TMPDIR (or /tmp), named by its real path, and removed with
@@ -20,7 +22,8 @@ class temp_tree {
   void write(const std::string &rel, const std::string &bytes) const;   // parents too
   void symlink(const std::string &target, const std::string &rel) const;
   void mkfifo(const std::string &rel) const;
-  std::string read(const std::string &rel) const;  // "" when missing
+  std::string read(const std::string &rel) const;       // "" when missing
+  std::string read_text(const std::string &rel) const;  // read in text mode
   bool exists(const std::string &rel) const;        // any kind of entry, links too
 
  private:
@@ -29,5 +32,8 @@ class temp_tree {
 
 // The whole content of the file at path, "" when it cannot be read.
 std::string read_file(const std::string &path);
+
+// What is left to read of f, from where it stands.
+std::string read_stream(FILE *f);
 
 #endif  // KIVOR_TESTS_SUPPORT_TEMP_TREE_H_
