@@ -57,12 +57,28 @@ size_t plat_program_path(const char *argv0, char *out, size_t size) {
   return plat_full_path(argv0, out, size);
 }
 
+// The C runtime's stat refuses a directory named with a trailing separator
+// (C:\DATA\), though it takes a root (C:\).  Such a name is tried again
+// without its trailing separators, so that a directory is one however it
+// is written; a file named so is nothing.
 int plat_is_directory(const char *path) {
   if (path == NULL)
     return -1;
   struct _stat64 st;
-  if (_stat64(path, &st) != 0)
-    return -1;
+  if (_stat64(path, &st) != 0) {
+    size_t len = strnlen(path, PLAT_PATH_MAX);
+    if (len == 0 || len >= PLAT_PATH_MAX || (path[len - 1] != '\\' && path[len - 1] != '/'))
+      return -1;
+    char bare[PLAT_PATH_MAX];
+    memcpy(bare, path, len);
+    while (len > 1 && (bare[len - 1] == '\\' || bare[len - 1] == '/'))
+      len--;
+    bare[len] = '\0';
+    if (bare[len - 1] == ':')
+      return -1;  // "X:" would be drive X's current directory, not its root
+    if (_stat64(bare, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFDIR)
+      return -1;  // "file\" names nothing, as on POSIX
+  }
   return (st.st_mode & _S_IFMT) == _S_IFDIR ? 1 : 0;
 }
 

@@ -380,6 +380,8 @@ TEST(Win32Paths, ProgramDirectoryAndComparison) {
   EXPECT_EQ(plat_is_directory(t.path("d").c_str()), 1);
   EXPECT_EQ(plat_is_directory(t.path("D").c_str()), 1);
   EXPECT_EQ(plat_is_directory("C:\\"), 1);
+  EXPECT_EQ(plat_is_directory((t.path("d") + "\\").c_str()), 1);
+  EXPECT_EQ(plat_is_directory((t.path("f") + "\\").c_str()), -1);
   EXPECT_EQ(plat_is_directory(t.path("f").c_str()), 0);
   EXPECT_EQ(plat_is_directory(t.path("missing").c_str()), -1);
   EXPECT_EQ(plat_is_directory(t.path("*.*").c_str()), -1);
