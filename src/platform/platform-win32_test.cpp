@@ -9,70 +9,26 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "temp_tree.h"
 
 namespace {
 
-// A fresh directory under the system's temporary directory, removed with
-// its contents (one level of subdirectories) at the end.
+// The shared temporary tree, with names joined by backslashes as Windows
+// prints them, and attributes set after a file is written.
 class temp_dir {
  public:
-  temp_dir() {
-    char base[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof base, base);
-    EXPECT_GT(n, 0u);
-    EXPECT_LT(n, sizeof base);
-    for (unsigned i = 0; i < 1000 && root_.empty(); i++) {
-      std::string candidate = std::string(base) + "kivor-w32-" +
-                              std::to_string(GetCurrentProcessId()) + "-" + std::to_string(i);
-      if (CreateDirectoryA(candidate.c_str(), NULL))
-        root_ = candidate;
-    }
-    EXPECT_FALSE(root_.empty());
-  }
-  ~temp_dir() { remove_tree(root_); }
-  temp_dir(const temp_dir &) = delete;
-  temp_dir &operator=(const temp_dir &) = delete;
-
-  const std::string &root() const { return root_; }
-  std::string path(const std::string &rel) const { return root_ + "\\" + rel; }
-
+  const std::string &root() const { return tree_.root(); }
+  std::string path(const std::string &rel) const { return tree_.root() + "\\" + rel; }
+  void mkdir(const std::string &rel) const { tree_.mkdir(rel); }
   void write(const std::string &rel, const std::string &bytes, DWORD attributes = 0) const {
-    FILE *f = fopen(path(rel).c_str(), "wb");
-    ASSERT_NE(f, nullptr) << rel;
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
+    tree_.write(rel, bytes);
     if (attributes != 0) {
       ASSERT_TRUE(SetFileAttributesA(path(rel).c_str(), attributes)) << rel;
     }
   }
-  void mkdir(const std::string &rel) const {
-    ASSERT_TRUE(CreateDirectoryA(path(rel).c_str(), NULL)) << rel;
-  }
 
  private:
-  static void remove_tree(const std::string &dir) {
-    if (dir.empty())
-      return;
-    WIN32_FIND_DATAA w;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &w);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = w.cFileName;
-        if (name == "." || name == "..")
-          continue;
-        std::string full = dir + "\\" + name;
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          remove_tree(full);
-        else
-          DeleteFileA(full.c_str());
-      } while (FindNextFileA(h, &w));
-      FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-  }
-
-  std::string root_;
+  temp_tree tree_;
 };
 
 // Makes dir the current directory for a scope.
