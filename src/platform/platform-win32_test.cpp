@@ -373,7 +373,7 @@ TEST(Win32Paths, SplitWithDrives) {
   EXPECT_EQ(split(huge.c_str()), "|||");
 }
 
-// -------------------------------------------------- help, text and zone
+// --------------------------------------------------------- help and zone
 
 TEST(Win32Help, SearchBesideTheProgram) {
   temp_dir t;
@@ -387,15 +387,6 @@ TEST(Win32Help, SearchBesideTheProgram) {
             t.path("kivor.hlp").size());
   EXPECT_EQ(plat_search_file(t.path("kivor.txt").c_str(), ".hlp", out, sizeof out), 0u);
   EXPECT_EQ(plat_search_file(t.path("dir").c_str(), ".hlp", out, sizeof out), 0u);
-}
-
-TEST(Win32Text, BytesPassUnchanged) {
-  for (int b : {0xC9, 0xCD, 0xBB, 0xBA, 0xC8, 0xBC, 0xFB, 0x41}) {
-    const char *s = plat_cp437_text((unsigned char)b);
-    EXPECT_EQ(strlen(s), 1u);
-    EXPECT_EQ((unsigned char)s[0], b);
-  }
-  EXPECT_STREQ(plat_cp437_text(0), "");
 }
 
 TEST(Win32Zone, ReadFromTz) {
