@@ -14,11 +14,16 @@
 #include <stdio.h>
 #include <windows.h>
 
-// Nonzero when standard input is a console.
+// Nonzero when standard input is a console.  Asked once: the key test runs
+// for every file, and asking the console is a round trip to its host.
 static int stdin_is_console(void) {
-  DWORD mode;
-  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  return in != NULL && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? 1 : 0;
+  static int known = -1;
+  if (known < 0) {
+    DWORD mode;
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    known = in != NULL && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? 1 : 0;
+  }
+  return known;
 }
 
 int plat_key_waiting(void) {
