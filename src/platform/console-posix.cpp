@@ -250,17 +250,42 @@ static int wait_for_input(void) {
   return ready;
 }
 
+// The next character of what was read.  A special key (an arrow, a
+// function key) reaches a terminal program as an escape sequence, Esc, then
+// '[' or 'O' and the rest, all in one read: it is handed on as one key of
+// its own, 0, so that it is never taken for the Esc that stops the run.
+static int next_typed(void) {
+  unsigned char c = typed[typed_pos++];
+  if (c != 27 || stdin_tty != 1 || typed_pos >= typed_len)
+    return c;
+  unsigned char kind = typed[typed_pos];
+  if (kind != '[' && kind != 'O')
+    return c;
+  typed_pos++;
+  if (kind == 'O') {  // one more byte names the key
+    if (typed_pos < typed_len)
+      typed_pos++;
+    return 0;
+  }
+  while (typed_pos < typed_len) {  // parameters, then one final byte
+    unsigned char b = typed[typed_pos++];
+    if (b >= 0x40 && b <= 0x7E)
+      break;
+  }
+  return 0;
+}
+
 int plat_read_char(void) {
   if (typed_pos < typed_len)
-    return typed[typed_pos++];
+    return next_typed();
   if (!wait_for_input())
     return -1;
   for (;;) {
     ssize_t n = read(STDIN_FILENO, typed, sizeof typed);
     if (n > 0) {
       typed_len = (size_t)n;
-      typed_pos = 1;
-      return typed[0];
+      typed_pos = 0;
+      return next_typed();
     }
     if (n < 0 && errno == EINTR && !interrupted)
       continue;
