@@ -13,12 +13,11 @@
 
 namespace {
 
-// The shared temporary tree, with names joined by backslashes as Windows
-// prints them, and attributes set after a file is written.
+// The shared temporary tree, with attributes set after a file is written.
 class temp_dir {
  public:
   const std::string &root() const { return tree_.root(); }
-  std::string path(const std::string &rel) const { return tree_.root() + "\\" + rel; }
+  std::string path(const std::string &rel) const { return tree_.path(rel); }
   void mkdir(const std::string &rel) const { tree_.mkdir(rel); }
   void write(const std::string &rel, const std::string &bytes, DWORD attributes = 0) const {
     tree_.write(rel, bytes);

@@ -1,76 +1,45 @@
+// The parts of temp_tree that are the same on every platform; making and
+// removing directories and links is in temp_tree-posix.cpp and
+// temp_tree-win32.cpp.
 #include "temp_tree.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/platform-consts.h"
+
 temp_tree::temp_tree() {
-  const char *base = getenv("TMPDIR");
-  std::string tmpl = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kivor-e2e-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) == nullptr)
-    abort();
-  char real[PATH_MAX];
-  root_ = realpath(buf.data(), real) != nullptr ? real : buf.data();
+  make_root(default_base());
 }
 
-// Removes everything below the directory open as fd, by relative names, so
-// trees deeper than the path limit go too.  Links are removed, not followed.
-static void remove_below(int fd) {
-  DIR *d = fdopendir(fd);
-  if (d == nullptr) {
-    close(fd);
+temp_tree::temp_tree(const std::string &base) {
+  make_root(base);
+}
+
+temp_tree::temp_tree(shared_with_death_test) {
+  static const char kName[] = "KIVOR_TEST_SHARED_TREE";
+  const char *shared = getenv(kName);
+  if (testing::internal::InDeathTestChild() && shared != nullptr && *shared != '\0') {
+    root_ = shared;
+    owner_ = false;
     return;
   }
-  while (struct dirent *e = readdir(d)) {
-    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0)
-      continue;
-    int sub = openat(dirfd(d), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-    if (sub >= 0) {
-      remove_below(sub);
-      unlinkat(dirfd(d), e->d_name, AT_REMOVEDIR);
-    } else {
-      unlinkat(dirfd(d), e->d_name, 0);
-    }
-  }
-  closedir(d);
+  make_root(default_base());
+  // putenv keeps this very buffer in the environment (on POSIX): it is
+  // rewritten in place, never moved.
+  static char setting[4096];
+  snprintf(setting, sizeof setting, "%s=%s", kName, root_.c_str());
+  putenv(setting);
 }
 
-temp_tree::~temp_tree() {
-  int fd = open(root_.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd >= 0)
-    remove_below(fd);
-  rmdir(root_.c_str());
-}
-
-// Makes every component of rel below the root, one directory at a time, so
-// the whole path may be longer than the path limit.
-void temp_tree::mkdir(const std::string &rel) const {
-  int fd = open(root_.c_str(), O_RDONLY | O_DIRECTORY);
-  size_t start = 0;
-  while (fd >= 0 && start <= rel.size()) {
-    size_t slash = rel.find('/', start);
-    if (slash == std::string::npos)
-      slash = rel.size();
-    std::string part = rel.substr(start, slash - start);
-    mkdirat(fd, part.c_str(), 0755);
-    int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
-    close(fd);
-    fd = next;
-    start = slash + 1;
-  }
-  ASSERT_GE(fd, 0) << "mkdir " << rel;
-  close(fd);
+std::string temp_tree::path(const std::string &rel) const {
+  std::string p = root_ + PLAT_SEP_STR + rel;
+  for (size_t i = root_.size(); i < p.size(); i++)
+    if (p[i] == '/')
+      p[i] = PLAT_SEP;
+  return p;
 }
 
 void temp_tree::write(const std::string &rel, const std::string &bytes) const {
@@ -81,14 +50,6 @@ void temp_tree::write(const std::string &rel, const std::string &bytes) const {
   ASSERT_NE(f, nullptr) << path(rel);
   fwrite(bytes.data(), 1, bytes.size(), f);
   fclose(f);
-}
-
-void temp_tree::symlink(const std::string &target, const std::string &rel) const {
-  ASSERT_EQ(::symlink(target.c_str(), path(rel).c_str()), 0) << rel;
-}
-
-void temp_tree::mkfifo(const std::string &rel) const {
-  ASSERT_EQ(::mkfifo(path(rel).c_str(), 0644), 0) << rel;
 }
 
 std::string read_stream(FILE *f) {
@@ -120,9 +81,4 @@ std::string temp_tree::read(const std::string &rel) const {
 
 std::string temp_tree::read_text(const std::string &rel) const {
   return read_with_mode(path(rel), "r");
-}
-
-bool temp_tree::exists(const std::string &rel) const {
-  struct stat st;
-  return lstat(path(rel).c_str(), &st) == 0;
 }
