@@ -3,7 +3,6 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -78,7 +77,7 @@ TEST(Trim, CutPointAcrossChunks) {
 }
 
 TEST(TrimDeath, UnopenableFileEndsTheProcessWithStatusOne) {
-  temp_tree t;
+  temp_tree t{shared_with_death_test{}};
   t.mkdir("dir.log");
   std::string dir = t.path("dir.log");
   EXPECT_EXIT(trim_file_at_eof(dir.c_str()), ExitedWithCode(1),
@@ -96,25 +95,17 @@ TEST(TrimDeath, NoMemoryForTheBufferEndsTheRunWithReasonSix) {
 
   // The same through the allocation seam, reached by cutting a real file.
   // The death test runs in a fresh process, whose first allocation is the
-  // buffer's; that process re-runs this body, so the file is made only here
-  // and its name handed over in the environment.
+  // buffer's.
   std::string style = GTEST_FLAG_GET(death_test_style);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  std::unique_ptr<temp_tree> t;
-  static std::string name_setting;
-  if (!testing::internal::InDeathTestChild()) {
-    t.reset(new temp_tree);
-    t->write("acct", std::string(20, 'a'));
-    name_setting = "KIVOR_TEST_TRIM_FILE=" + t->path("acct");
-    putenv(const_cast<char *>(name_setting.c_str()));
-  }
-  const char *path = getenv("KIVOR_TEST_TRIM_FILE");
-  ASSERT_NE(path, nullptr);
+  temp_tree t{shared_with_death_test{}};
+  t.write("acct", std::string(20, 'a'));
+  std::string path = t.path("acct");
   putenv(const_cast<char *>("KIVOR_FAIL_ALLOC=1"));
-  EXPECT_EXIT(trim_file_at_eof(path), ExitedWithCode(6), is(message));
+  EXPECT_EXIT(trim_file_at_eof(path.c_str()), ExitedWithCode(6), is(message));
   putenv(const_cast<char *>("KIVOR_FAIL_ALLOC=0"));
   GTEST_FLAG_SET(death_test_style, style);
-  EXPECT_EQ(t->read("acct"), std::string(20, 'a'));
+  EXPECT_EQ(t.read("acct"), std::string(20, 'a'));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ class Walk : public ::testing::Test {
 
   // Walks the fixture's root and returns the directory lines.
   std::string walk() {
-    std::string dir = tree.root() + "/";
+    std::string dir = tree.path("");
     testing::internal::CaptureStderr();
     walk_directory(dir.c_str());
     return testing::internal::GetCapturedStderr();
@@ -28,7 +28,7 @@ class Walk : public ::testing::Test {
   std::string dirs(std::initializer_list<const char *> rel) {
     std::string s;
     for (const char *r : rel)
-      s += tree.root() + "/" + r + (*r ? "/" : "") + "\n";
+      s += tree.path(r) + (*r ? PLAT_SEP_STR : "") + "\n";
     return s;
   }
 
@@ -55,7 +55,7 @@ TEST_F(Walk, WithoutRecursionOnlyTheDirectoryItself) {
 
 TEST_F(Walk, MissingDirectoryPrintsNothing) {
   add_filetype("*.*");
-  std::string dir = tree.path("missing/");
+  std::string dir = tree.path("missing/");  // with its separator
   testing::internal::CaptureStderr();
   walk_directory(dir.c_str());
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -70,10 +70,9 @@ TEST_F(Walk, EveryPatternInTurnUntilOneBeginsWithDash) {
   add_filetype("*.pgp");
   walk();
   EXPECT_EQ(g_files_searched, 3);  // a.txt twice, b.pgp once
-  std::string root = tree.root() + "/";
   std::string out = hit_output();
-  EXPECT_EQ(out.find(root + "a.txt"), 0u);
-  EXPECT_NE(out.find(root + "b.pgp"), std::string::npos);
+  EXPECT_EQ(out.find(tree.path("a.txt")), 0u);
+  EXPECT_NE(out.find(tree.path("b.pgp")), std::string::npos);
 }
 
 TEST_F(Walk, DashPatternFirstScansNothingButPrintsTheDirectory) {
@@ -113,7 +112,7 @@ TEST_F(Walk, TooDeepSubdirectoryIsSkippedWithAMessage) {
   g_settings->show_dirs = 0;
   g_settings->recurse = 1;
   std::string err = walk();
-  std::string deepest_ok = tree.root() + "/" + rel.substr(0, rel.rfind('/')) + "/";
+  std::string deepest_ok = tree.path(rel.substr(0, rel.rfind('/'))) + PLAT_SEP_STR;
   EXPECT_EQ(err, "path too long, skipped: " + deepest_ok + name + "\n");
 }
 
