@@ -1,7 +1,9 @@
 // Runs the program under test as a user would, and builds fixture trees.
 // Every end-to-end test starts the program through run_kivor, so the same
 // tests can be pointed at another build (KIVOR_BINARY in the environment
-// names the program, KIVOR_RUNNER a command to start it through).
+// names the program, KIVOR_RUNNER a command to start it through): a program
+// whose name ends in ".exe" is the Windows build, run under Wine
+// (KIVOR_RUNNER=wine), and the tests then expect what Windows prints.
 #ifndef KIVOR_TESTS_E2E_RUNNER_H_
 #define KIVOR_TESTS_E2E_RUNNER_H_
 
@@ -27,7 +29,16 @@ struct run_options {
 };
 
 // Runs the program with args and returns what it wrote and its status.
+// For the Windows build the two streams go to files, not pipes, and the run
+// is over when the program ends (a help viewer it started may hold its
+// standard output much longer; whatever the run started that still runs is
+// ended then).  Its streams are text with CRLF line ends: the runner
+// checks that every line end is CRLF (a failure otherwise) and hands the
+// text over with LF line ends, as the tests state it.
 run_result run_kivor(const std::vector<std::string> &args, const run_options &opt = {});
+
+// True when the program under test is the Windows build.
+bool windows_target();
 
 // Reads what the polled descriptors have ready (after poll) into their
 // sinks; a descriptor at its end, or failing, is closed and set to -1.
