@@ -25,7 +25,7 @@ void expect_hits(const std::string &folder, const kinds &want) {
   run_result r = run_kivor({"-d", "-w", "200"}, opt);
   std::string hits;
   for (auto &w : want)
-    hits += hit(dir + "/" + w.first, w.second, 200);
+    hits += hit(target_path(dir + "/" + w.first), w.second, 200);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(normalise(r.out), run_out(hits));
 }

@@ -121,7 +121,7 @@ TEST(Termination, EveryAllocationFailureNamesWhatFailedAndEndsWithReasonSix) {
   temp_tree t;
   t.mkdir("d");
   const std::string mem = termination("INSUFFICIENT MEMORY");
-  const std::string pattern_arg = t.path("d/*.PGP");
+  const std::string pattern_arg = arg_path(t, "d/*.PGP");
   struct {
     int n;
     bool with_path;  // one leading path argument: two list copies before g_inbuf
@@ -136,7 +136,7 @@ TEST(Termination, EveryAllocationFailureNamesWhatFailedAndEndsWithReasonSix) {
       {7, false, "", "\nLine #: 579,  memory error" + mem},  // g_patternstr
       {8, false, "", "\nLine #: 587,  memory error" + mem},  // g_hit_file_name
       {9, false, "Couldn't create input buffer", mem},       // g_inbuf
-      {9, true, "", "Not enough memory to add the search directory " + t.path("d") + "\n" + mem},
+      {9, true, "", "Not enough memory to add the search directory " + shown(t, "d") + "\n" + mem},
       {10, true, "", "Not enough memory to add the file type *.PGP\n" + mem},
       {11, true, "Couldn't create input buffer", mem},
   };
@@ -158,6 +158,7 @@ TEST(Termination, EveryAllocationFailureNamesWhatFailedAndEndsWithReasonSix) {
 // ------------------------------------------------------------- keys
 
 TEST(Termination, EscStopsTheWalkWithWholeLinesAndTheTerminalGivenBack) {
+  POSIX_TARGET_ONLY("keys typed at a pseudo-terminal");
   stalled_run s(true);
   live_run &r = *s.run;
   ASSERT_TRUE(r.wait_until_stalled());
@@ -174,6 +175,7 @@ TEST(Termination, EscStopsTheWalkWithWholeLinesAndTheTerminalGivenBack) {
 }
 
 TEST(Termination, AnotherKeyIsConsumedAndTheRunEndsNormally) {
+  POSIX_TARGET_ONLY("keys typed at a pseudo-terminal");
   stalled_run s(true);
   live_run &r = *s.run;
   ASSERT_TRUE(r.wait_until_stalled());
@@ -187,6 +189,7 @@ TEST(Termination, AnotherKeyIsConsumedAndTheRunEndsNormally) {
 }
 
 TEST(Termination, CtrlCReadAsACharacterIsAUserAbort) {
+  POSIX_TARGET_ONLY("keys typed at a pseudo-terminal");
   stalled_run s(true, false);  // the terminal passes Ctrl-C on as byte 3
   live_run &r = *s.run;
   ASSERT_TRUE(r.wait_until_stalled());
@@ -214,6 +217,7 @@ TEST(Termination, KeysOnInputThatIsNoTerminalAreNeverRead) {
 // Typed at the terminal while the run is stuck writing a hit line: the line
 // is finished, then the run ends at its next check.
 TEST(Termination, CtrlCAtTheTerminalEndsWithInputFileAndWholeLines) {
+  POSIX_TARGET_ONLY("Ctrl-C (Wine handles it unlike Windows)");
   stalled_run s(true);
   live_run &r = *s.run;
   ASSERT_TRUE(r.wait_until_stalled());
@@ -228,6 +232,7 @@ TEST(Termination, CtrlCAtTheTerminalEndsWithInputFileAndWholeLines) {
 }
 
 TEST(Termination, InterruptDuringTheWalkOfALargeTree) {
+  POSIX_TARGET_ONLY("Ctrl-C (Wine handles it unlike Windows)");
   temp_tree t;
   std::vector<std::string> hits = make_large_tree(t, 20000);
   live_options opt;
@@ -245,6 +250,7 @@ TEST(Termination, InterruptDuringTheWalkOfALargeTree) {
 // Esc and Ctrl-C while hits go to a hit file: the file is closed with the
 // lines written so far, each whole.
 TEST(Termination, AnOpenHitFileIsClosedWithWholeLines) {
+  POSIX_TARGET_ONLY("keys at a pseudo-terminal and Ctrl-C");
   temp_tree t;
   std::vector<std::string> hits = make_large_tree(t, 20000);
   const std::string hit_file = t.path("hits.txt");
@@ -278,6 +284,7 @@ TEST(Termination, AnOpenHitFileIsClosedWithWholeLines) {
 }
 
 TEST(Termination, ASecondCtrlCEndsAtOnceWithTheTerminalGivenBack) {
+  POSIX_TARGET_ONLY("Ctrl-C (Wine handles it unlike Windows)");
   stalled_run s(true);
   live_run &r = *s.run;
   ASSERT_TRUE(r.wait_until_stalled());
@@ -294,6 +301,7 @@ TEST(Termination, ASecondCtrlCEndsAtOnceWithTheTerminalGivenBack) {
 // ------------------------------------------------ other signals, terminal
 
 TEST(Termination, TermSignalGivesTheTerminalBack) {
+  POSIX_TARGET_ONLY("signals and pseudo-terminals");
   for (int sig : {SIGTERM, SIGHUP}) {
     SCOPED_TRACE(sig);
     stalled_run s(true);
@@ -308,6 +316,7 @@ TEST(Termination, TermSignalGivesTheTerminalBack) {
 }
 
 TEST(Termination, SuspendGivesTheTerminalBackAndResumeTakesItAgain) {
+  POSIX_TARGET_ONLY("signals and pseudo-terminals");
   stalled_run s(true);
   live_run &r = *s.run;
   ASSERT_TRUE(r.wait_until_stalled());
@@ -327,6 +336,7 @@ TEST(Termination, SuspendGivesTheTerminalBackAndResumeTakesItAgain) {
 // ---------------------------------------------- no current directory
 
 TEST(Termination, AnUnreadableCurrentDirectoryEndsTheRunWithAMessage) {
+  POSIX_TARGET_ONLY("a removed current directory, and POSIX paths longer than Windows allows");
   temp_tree t;
   std::string gone = t.path("gone");
   t.mkdir("gone");

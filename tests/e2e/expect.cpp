@@ -3,13 +3,34 @@
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+std::string sep() {
+  return windows_target() ? "\\" : "/";
+}
+
+std::string target_path(const std::string &native) {
+  if (!windows_target())
+    return native;
+  std::string p = "Z:" + native;
+  for (char &c : p)
+    if (c == '/')
+      c = '\\';
+  return p;
+}
 
 std::string shown(const temp_tree &tree, const std::string &rel) {
-  return tree.path(rel);
+  return target_path(rel.empty() ? tree.root() : tree.path(rel));
+}
+
+std::string arg_path(const temp_tree &tree, const std::string &rel) {
+  return shown(tree, rel);
 }
 
 std::string dir_line(const temp_tree &tree, const std::string &rel) {
-  return rel.empty() ? tree.root() + "/\n" : tree.path(rel) + "/\n";
+  return shown(tree, rel) + sep() + "\n";
 }
 
 std::string hit(const std::string &name, const std::string &kind, int width) {
@@ -65,8 +86,11 @@ std::string normalise(const std::string &s) {
                                       "Elapsed time:  ", "<elapsed>"));
 }
 
-// A box character as this build writes it.
+// A box character as the program writes it: the code page 437 byte on
+// Windows, its UTF-8 form on POSIX.
 static std::string box(unsigned char byte) {
+  if (windows_target())
+    return std::string(1, (char)byte);
   static const struct {
     unsigned char byte;
     const char *text;
@@ -102,13 +126,32 @@ std::string banner() {
 }
 
 std::string text_file(const std::string &text) {
-  return text;
+  if (!windows_target())
+    return text;
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n')
+      crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
 }
 
 std::string program_shown() {
   char real[PATH_MAX];
   std::string bin = kivor_binary();
-  return realpath(bin.c_str(), real) != nullptr ? real : bin;
+  return target_path(realpath(bin.c_str(), real) != nullptr ? real : bin);
+}
+
+std::string copy_program(const temp_tree &bin) {
+  const std::string name = windows_target() ? "kivor.exe" : "kivor";
+  bin.write(name, read_file(kivor_binary()));
+  EXPECT_EQ(chmod(bin.path(name).c_str(), 0755), 0);
+  return bin.path(name);
+}
+
+std::string help_shown(const std::string &text) {
+  return windows_target() ? "" : text;
 }
 
 std::string command_line(const std::vector<std::string> &args) {

@@ -1,6 +1,13 @@
-// What the program prints, as the end-to-end tests expect it on this build.
-// Everything that depends on the platform or the clock is decided here, so
-// the tests themselves state only what the user sees.
+// What the program prints, as the end-to-end tests expect it from the
+// program under test: the POSIX build, or the Windows build run under Wine
+// (windows_target(), runner.h).  Everything that depends on the platform or
+// the clock is decided here, so the tests themselves state only what the
+// user sees.
+//
+// On the Windows target: paths carry a drive and backslashes (Wine's drive
+// Z: is the POSIX root, so /tmp/x is Z:\tmp\x); text files have CRLF line
+// ends; the banner's box characters are code page 437 bytes; the help file
+// is shown by the help viewer, not copied to standard output.
 #ifndef KIVOR_TESTS_E2E_EXPECT_H_
 #define KIVOR_TESTS_E2E_EXPECT_H_
 
@@ -9,8 +16,20 @@
 
 #include "runner.h"
 
-// The full name the program prints for rel below the fixture's root.
+// The path separator in the names the program prints and takes.
+std::string sep();
+
+// The name by which the program under test knows the (POSIX) path native.
+std::string target_path(const std::string &native);
+
+// The full name the program prints for rel below the fixture's root (rel
+// separates its components with '/'; "" is the root itself).
 std::string shown(const temp_tree &tree, const std::string &rel);
+
+// A path argument naming rel below the fixture's root, in the program's
+// own form.  (On Windows a path that begins with '/' would also be an
+// option group.)
+std::string arg_path(const temp_tree &tree, const std::string &rel);
 
 // A directory line of the walk: the directory and its separator.
 std::string dir_line(const temp_tree &tree, const std::string &rel);
@@ -43,6 +62,28 @@ std::string text_file(const std::string &text);
 
 // Argument 0 as the program records it in the start stamp: its full path.
 std::string program_shown();
+
+// Puts a copy of the program under test into bin, under its own name, and
+// returns its path (run it with run_options::program).  A help file beside
+// it is bin's "kivor.hlp".
+std::string copy_program(const temp_tree &bin);
+
+// What standard output shows of a help file holding text: a copy of it on
+// POSIX (when standard output is not a terminal); nothing on Windows, where
+// the help viewer shows it.
+std::string help_shown(const std::string &text);
+
+// Ends a test that only makes sense on POSIX (FIFOs, sockets, pseudo-
+// terminals, signals, '/' as a path) when the Windows build is tested.
+#define POSIX_TARGET_ONLY(why) \
+  if (windows_target())        \
+  GTEST_SKIP() << "not on the Windows target: " << (why)
+
+// Ends a test of what only Windows has (drives, code pages) when the POSIX
+// build is tested.
+#define WINDOWS_TARGET_ONLY(why) \
+  if (!windows_target())         \
+  GTEST_SKIP() << "Windows only: " << (why)
 
 // The command line as the start stamp records it: the program's full path
 // and every argument, each followed by a blank.

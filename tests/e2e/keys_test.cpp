@@ -11,6 +11,7 @@ namespace {
 // An arrow or function key arrives as an escape sequence; it is another
 // key, consumed, and the run goes on until a real Esc.
 TEST(Keys, SpecialKeysAreNotEsc) {
+  POSIX_TARGET_ONLY("keys typed at a pseudo-terminal");
   temp_tree t;
   const std::string key = std::string("\x99\x01\x0d", 3) + std::string(40, 'k');
   for (int i = 0; i < 300; i++)
