@@ -1,0 +1,173 @@
+// What only the Windows build has, run under Wine: drive letters, the
+// current directory of a drive, '/' that starts both a path and an option
+// group, and the two interpretations of 8-bit file names.  Wine's drive C:
+// is the prefix's drive_c; further drives are links in its dosdevices.
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "expect.h"
+#include "runner.h"
+
+namespace {
+
+const std::string kKey = std::string("\x99\x00\x8d", 3) + std::string(40, 'k');
+const char *kPub = "public key certificate";
+
+// The Wine prefix the program runs in.
+std::string wine_prefix() {
+  const char *p = getenv("WINEPREFIX");
+  if (p != nullptr && *p != '\0')
+    return p;
+  const char *home = getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/.wine";
+}
+
+// The real path of the directory that is drive C:.
+std::string drive_c() {
+  char real[PATH_MAX];
+  std::string c = wine_prefix() + "/drive_c";
+  return realpath(c.c_str(), real) != nullptr ? real : c;
+}
+
+// A tree on drive C:, and the names the program gives its entries there.
+struct tree_on_c {
+  temp_tree t{drive_c()};
+  // "C:\<tree>\rel" ("C:\<tree>" for "").
+  std::string name(const std::string &rel) const {
+    std::string n = "C:" + (rel.empty() ? t.root() : t.path(rel)).substr(drive_c().size());
+    for (char &c : n)
+      if (c == '/')
+        c = '\\';
+    return n;
+  }
+};
+
+// Drive letter: mapped to dir for the object's life.
+class drive_mapping {
+ public:
+  drive_mapping(char letter, const std::string &dir)
+      : link_(wine_prefix() + "/dosdevices/" + std::string(1, letter) + ":") {
+    mapped_ = symlink(dir.c_str(), link_.c_str()) == 0;
+    EXPECT_TRUE(mapped_) << link_ << " exists already or cannot be made";
+  }
+  ~drive_mapping() {
+    if (mapped_)
+      unlink(link_.c_str());
+  }
+  bool mapped() const { return mapped_; }
+
+ private:
+  std::string link_;
+  bool mapped_ = false;
+};
+
+// A file in the root of drive C:, removed with the object.
+struct file_in_c_root {
+  explicit file_in_c_root(const std::string &n) : name(n), native(drive_c() + "/" + n) {
+    FILE *f = fopen(native.c_str(), "wb");
+    EXPECT_NE(f, nullptr) << native;
+    if (f != nullptr) {
+      fwrite(kKey.data(), 1, kKey.size(), f);
+      fclose(f);
+    }
+  }
+  ~file_in_c_root() { unlink(native.c_str()); }
+  std::string name, native;
+};
+
+// A directory and a pattern in one argument, with a drive: C:\DATA\*.PGP.
+TEST(Drives, APatternInADirectoryOfDriveC) {
+  WINDOWS_TARGET_ONLY("drive letters");
+  tree_on_c c;
+  c.t.write("DATA/KEY.PGP", kKey);
+  c.t.write("DATA/KEYS.TXT", kKey);
+  temp_tree work;
+  run_options opt;
+  opt.cwd = work.root();
+  run_result r = run_kivor({c.name("DATA") + "\\*.PGP"}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(c.name("DATA/KEY.PGP"), kPub)));
+  EXPECT_EQ(normalise(r.err), run_err(c.name("DATA") + "\\\n", 1, 1));
+}
+
+// D:\ and C:\*.TXT: the directories D:\ and C:\, in that order, and the one
+// pattern *.TXT for both.
+TEST(Drives, TwoDrivesAndOnePattern) {
+  WINDOWS_TARGET_ONLY("drive letters");
+  temp_tree d;
+  d.write("KEY.TXT", kKey);
+  d.write("KEY.PGP", kKey);
+  drive_mapping mapping('d', d.root());
+  ASSERT_TRUE(mapping.mapped());
+  // The root of a fresh prefix's drive C: holds no other *.TXT.
+  file_in_c_root in_c("KIVOR" + std::to_string(getpid()) + ".TXT");
+  run_options opt;
+  opt.cwd = d.root();
+  run_result r = run_kivor({"D:\\", "C:\\*.TXT"}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit("D:\\KEY.TXT", kPub) + hit("C:\\" + in_c.name, kPub)));
+  EXPECT_EQ(normalise(r.err), run_err("D:\\\nC:\\\n", 2, 2));
+}
+
+// "C:" without a backslash is the current directory of drive C, not its
+// root; the walk names it with its backslash.
+TEST(Drives, ADriveWithoutBackslashIsItsCurrentDirectory) {
+  WINDOWS_TARGET_ONLY("drive letters");
+  tree_on_c c;
+  c.t.write("here/KEY.PGP", kKey);
+  c.t.write("ABOVE.PGP", kKey);
+  run_options opt;
+  opt.cwd = c.t.path("here");
+  run_result r = run_kivor({"C:"}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(c.name("here/KEY.PGP"), kPub)));
+  EXPECT_EQ(normalise(r.err), run_err(c.name("here") + "\\\n", 1, 1));
+}
+
+// A first argument that begins with '/' is a path argument and an option
+// group at once: /d names the directory \d (a root without a file named d)
+// and also turns the directory lines off, so nothing is found and nothing
+// printed, where the current directory alone would give a hit.  (Wine
+// reads a path that begins with '/' as a POSIX path, Z:\d; Windows as \d
+// of the current drive.  A leading /r would walk that whole drive.)
+TEST(Drives, ALeadingSlashGroupIsAPathAndOptions) {
+  WINDOWS_TARGET_ONLY("'/' as an option prefix");
+  temp_tree t;
+  t.write("KEY.PGP", kKey);
+  run_options opt;
+  opt.cwd = t.root();
+  run_result r = run_kivor({"/d"}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(""));
+  EXPECT_EQ(normalise(r.err), run_err("", 0, 0));
+}
+
+// The run starts with 8-bit names in the OEM code page (437 here: e-acute
+// is 0x82).  An open tries the ANSI name first (1252: 0xE9): a name that
+// only the OEM interpretation finds opens at the second try and the OEM
+// interpretation stays; the first open that succeeds at once leaves ANSI
+// for the rest of the run, and the listing then hands out ANSI names.
+TEST(CodePages, OemNamesUntilAnOpenSucceedsInAnsi) {
+  WINDOWS_TARGET_ONLY("the ANSI and OEM file-name interpretations");
+  temp_tree t;
+  const std::string e_acute = "\xc3\xa9";  // as the POSIX name holds it (UTF-8)
+  t.write("only/" + e_acute + ".pgp", kKey);
+  t.write("both/a.pgp", kKey);
+  t.write("both/" + e_acute + ".pgp", kKey);
+  run_options opt;
+  opt.cwd = t.root();
+  opt.env = {"LC_ALL=C.UTF-8"};  // Wine's default code pages, 1252 and 437
+  run_result r = run_kivor({arg_path(t, "only"), arg_path(t, "both"), "-d"}, opt);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(shown(t, "only/\x82.pgp"), kPub) +
+                                      hit(shown(t, "both/a.pgp"), kPub) +
+                                      hit(shown(t, "both/\xe9.pgp"), kPub)));
+  EXPECT_EQ(normalise(r.err), run_err("", 3, 3));
+}
+
+}  // namespace
