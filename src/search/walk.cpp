@@ -50,13 +50,23 @@ static void walk_subdirectories(const char *dir, struct plat_find *h,
   } while (plat_find_next(h, fd));
 }
 
+// True when dir followed by tail is a search string that the listing takes:
+// it refuses any beyond the path limit.
+static int listable(const char *dir, const char *tail) {
+  return strlen(dir) + strlen(tail) < PATH_BUF;
+}
+
 int walk_directory(const char *dir) {
   struct plat_find_data fd;
 
   if (abort_key_pressed())
     exit_program(USER_ABORTED);
-  if (!join(g_searchstr, WIDE_BUF, dir, "*.*"))
+  // A directory whose listing would not fit the limit cannot be searched;
+  // that is said, so that a summary never hides it.
+  if (!listable(dir, "*.*") || !join(g_searchstr, WIDE_BUF, dir, "*.*")) {
+    fprintf(stderr, "path too long, skipped: %s\n", dir);
     return 0;
+  }
   struct plat_find *h = plat_find_first(g_searchstr, &fd);
   if (h == NULL)
     return 0;
@@ -73,7 +83,7 @@ int scan_directory(const char *dir) {
   if (g_settings->show_dirs)
     fprintf(stderr, "%s\n", dir);
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
-    if (!join(g_patternstr, WIDE_BUF, dir, g_filetypes[i])) {
+    if (!listable(dir, g_filetypes[i]) || !join(g_patternstr, WIDE_BUF, dir, g_filetypes[i])) {
       fprintf(stderr, "path too long, skipped: %s%s\n", dir, g_filetypes[i]);
       continue;
     }

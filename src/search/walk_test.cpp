@@ -116,4 +116,31 @@ TEST_F(Walk, TooDeepSubdirectoryIsSkippedWithAMessage) {
   EXPECT_EQ(err, "path too long, skipped: " + deepest_ok + name + "\n");
 }
 
+// A directory whose path fits the limit but whose listing ("*.*" after it)
+// does not, and a pattern that does not fit after a directory: each is
+// named on the error stream, not passed over in silence.
+TEST_F(Walk, ListingsBeyondTheLimitAreReported) {
+  // A chain of names below the root whose path, with its separator, is
+  // two bytes short of the limit.
+  std::string rel;
+  size_t length = tree.path("").size();
+  while (length < PATH_BUF - 2) {
+    size_t part = PATH_BUF - 2 - length - 1 < 200 ? PATH_BUF - 2 - length - 1 : 150;
+    rel += (rel.empty() ? "" : "/") + std::string(part, 'n');
+    length += part + 1;
+  }
+  tree.write(rel + "/k", kKey);
+  std::string deep = tree.path(rel) + PLAT_SEP_STR;
+  ASSERT_EQ(deep.size(), (size_t)PATH_BUF - 2);
+  add_filetype("*.*");
+  g_settings->show_dirs = 0;
+  g_settings->recurse = 1;
+  EXPECT_EQ(walk(), "path too long, skipped: " + deep + "\n");
+
+  std::string pattern(PATH_BUF, '?');
+  add_filetype(pattern.c_str());
+  g_settings->recurse = 0;
+  EXPECT_EQ(walk(), "path too long, skipped: " + tree.path("") + pattern + "\n");
+}
+
 }  // namespace
