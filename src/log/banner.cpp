@@ -75,8 +75,13 @@ void print_centred(FILE *stream, const char *text, int width) {
   long pad = ((long)width - len) / 2;
   for (long i = 0; i < pad; i++)
     fputc(' ', stream);
-  for (const char *p = text; *p != '\0'; p++)
-    fputs(plat_cp437_text((unsigned char)*p), stream);
+  for (const char *p = text; *p != '\0'; p++) {
+    const char *shown = plat_cp437_text((unsigned char)*p);
+    if (shown != NULL)
+      fputs(shown, stream);
+    else
+      fputc(*p, stream);
+  }
 }
 
 // A border or frame line of the box: first, 74 times fill, last.

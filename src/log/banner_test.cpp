@@ -35,6 +35,17 @@ TEST(VersionStamp, ShortTextsAndSmallBuffersStayInBounds) {
   EXPECT_STREQ(out, "08.04");
 }
 
+// The banner's lines as written: code page 437 bytes shown as the console
+// shows them.
+std::string shown(const std::string &cp437) {
+  std::string s;
+  for (unsigned char c : cp437) {
+    const char *text = plat_cp437_text(c);
+    s += text != nullptr ? std::string(text) : std::string(1, (char)c);
+  }
+  return s;
+}
+
 std::string centred(const char *text, int width) {
   FILE *f = tmpfile();
   print_centred(f, text, width);
@@ -52,7 +63,7 @@ TEST(Centred, PadIsHalfTheRoomLeft) {
   EXPECT_EQ(centred("abcd", 10), "   abcd");
   EXPECT_EQ(centred("", 80), std::string(40, ' '));
   EXPECT_EQ(centred("too wide", 4), "too wide");
-  EXPECT_EQ(centred("\xBA", 3), std::string(" ") + plat_cp437_text(0xBA));  // one column
+  EXPECT_EQ(centred("\xBA", 3), " " + shown("\xBA"));  // one column
 }
 
 std::string frame(const std::string &text) {
@@ -73,15 +84,6 @@ TEST(Frame, TextPlacement) {
   EXPECT_EQ(frame(t74), framed(0, t74, 0));
   EXPECT_EQ(frame(t73), framed(1, t73, 0));
   EXPECT_EQ(frame(t74 + "xyz"), framed(0, t74, 0));  // cut, the frame stays
-}
-
-// The banner's lines as written: code page 437 bytes shown as the console
-// shows them.
-std::string shown(const std::string &cp437) {
-  std::string s;
-  for (unsigned char c : cp437)
-    s += plat_cp437_text(c);
-  return s;
 }
 
 std::string banner(uint32_t n) {

@@ -134,9 +134,10 @@ int plat_interrupted(void);
 
 // ---------------------------------------------------------- text output
 // The banner's code page 437 box bytes (0xBA, 0xBB, 0xBC, 0xC8, 0xC9, 0xCD
-// and the check mark 0xFB) as the console shows them: the byte itself on
-// Windows, the equivalent UTF-8 character on POSIX.  Every other byte is
-// returned as a one-byte string (0 as "").  Each is one column on screen.
+// and the check mark 0xFB) as the console shows them: the equivalent UTF-8
+// character on POSIX; NULL for a byte that is written as it is (every other
+// byte, and on Windows, whose console shows code page 437, every byte).
+// Each is one column on screen.
 const char *plat_cp437_text(unsigned char byte);
 
 // ------------------------------------------------------------------- help

@@ -15,25 +15,9 @@ static const struct {
     {0xFB, "\xE2\x88\x9A"},  // square root, the version's check mark
 };
 
-// Every byte as a string of its own, for the bytes that are not translated.
-struct single_bytes {
-  char text[256][2];
-};
-
-static constexpr single_bytes make_single_bytes() {
-  single_bytes t{};
-  for (int i = 0; i < 256; i++) {
-    t.text[i][0] = (char)(unsigned char)i;
-    t.text[i][1] = '\0';
-  }
-  return t;
-}
-
-static constexpr single_bytes singles = make_single_bytes();
-
 const char *plat_cp437_text(unsigned char byte) {
   for (const auto &c : box_chars)
     if (c.byte == byte)
       return c.utf8;
-  return singles.text[byte];
+  return NULL;
 }
