@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "temp_tree.h"
 
 namespace {
 
@@ -49,13 +50,7 @@ std::string shown(const std::string &cp437) {
 std::string centred(const char *text, int width) {
   FILE *f = tmpfile();
   print_centred(f, text, width);
-  std::string s;
-  rewind(f);
-  int c;
-  while ((c = fgetc(f)) != EOF)
-    s += (char)c;
-  fclose(f);
-  return s;
+  return read_back(f);
 }
 
 TEST(Centred, PadIsHalfTheRoomLeft) {
@@ -89,13 +84,7 @@ TEST(Frame, TextPlacement) {
 std::string banner(uint32_t n) {
   FILE *f = tmpfile();
   write_banner(f, n, "Apr 15 2008", "14:54:05");
-  std::string s;
-  rewind(f);
-  int c;
-  while ((c = fgetc(f)) != EOF)
-    s += (char)c;
-  fclose(f);
-  return s;
+  return read_back(f);
 }
 
 std::vector<std::string> lines_of(const std::string &s) {

@@ -17,14 +17,6 @@
 
 namespace {
 
-// Everything written to f, which is then closed.
-std::string contents(FILE *f) {
-  rewind(f);
-  std::string s = read_stream(f);
-  fclose(f);
-  return s;
-}
-
 zone_times record(const char *name, int32_t hours, int32_t mark) {
   zone_times z;
   memset(&z, 0, sizeof z);
@@ -49,7 +41,7 @@ class Stamps : public ::testing::Test {
   std::pair<std::string, std::string> stamp(const zone_times &z,
                                             std::vector<const char *> args) {
     write_start_stamp(&z, (int)args.size(), const_cast<char **>(args.data()));
-    std::string acct = contents(g_acct_file);
+    std::string acct = read_back(g_acct_file);
     g_acct_file = nullptr;
     return {acct, hit_output()};
   }
@@ -77,7 +69,7 @@ TEST_F(Stamps, EmptyZoneName) {
 std::string summary(long long elapsed) {
   FILE *f = tmpfile();
   write_summary(f, 12, -3, elapsed);
-  return contents(f);
+  return read_back(f);
 }
 
 TEST(Summary, ElapsedTimeWithSignedDivision) {
@@ -98,7 +90,7 @@ TEST_F(Stamps, SummaryEndsAndClosesTheAccountingRecord) {
   EXPECT_EQ(g_acct_file, nullptr);
   FILE *f = fdopen(fd, "rb");
   ASSERT_NE(f, nullptr);
-  std::string acct_text = contents(f);
+  std::string acct_text = read_back(f);
   const std::string lead =
       "\nSearched 7 files, Found 2 possible hits\nElapsed time:   -27 hrs. -46 mins. -";
   EXPECT_EQ(err.substr(0, lead.size()), lead);

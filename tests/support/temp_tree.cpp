@@ -61,6 +61,13 @@ std::string read_stream(FILE *f) {
   return s;
 }
 
+std::string read_back(FILE *f) {
+  rewind(f);
+  std::string s = read_stream(f);
+  fclose(f);
+  return s;
+}
+
 // The file's content, opened in mode ("rb" or "r").
 static std::string read_with_mode(const std::string &path, const char *mode) {
   FILE *f = fopen(path.c_str(), mode);

@@ -52,4 +52,7 @@ std::string read_file(const std::string &path);
 // What is left to read of f, from where it stands.
 std::string read_stream(FILE *f);
 
+// Everything written to the temporary stream f, which is then closed.
+std::string read_back(FILE *f);
+
 #endif  // KIVOR_TESTS_SUPPORT_TEMP_TREE_H_
