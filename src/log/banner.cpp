@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "log/zone.h"
 #include "platform/platform.h"
 
 enum {
@@ -29,9 +30,6 @@ static const char contact_text[] = "Questions and reports: the KIVOR project's i
 static_assert(sizeof notice_text - 1 <= BOX_INNER, "the notice must fit the frame");
 static_assert(sizeof contact_text - 1 <= BOX_INNER, "the contact line must fit the frame");
 
-static const char month_names[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
 // The character at index i of s, or 0 past its end.
 static char char_at(const char *s, size_t i) {
   return strnlen(s, i + 1) > i ? s[i] : '\0';
@@ -51,7 +49,7 @@ void make_version_stamp(const char *date, const char *time, const char *mark, ch
   put(stamp, &n, char_at(date, 10));
   put(stamp, &n, '.');
   for (int m = 0; m < 12; m++) {
-    if (strncmp(date, month_names[m], 3) == 0) {
+    if (strncmp(date, g_month_names[m], 3) == 0) {
       put(stamp, &n, (char)('0' + (m + 1) / 10));
       put(stamp, &n, (char)('0' + (m + 1) % 10));
       break;

@@ -7,8 +7,8 @@
 #include <string.h>
 
 static const char weekdays[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char g_month_names[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 time_t stamp_clock(void) {
   static int seam_read = 0;
@@ -36,7 +36,7 @@ int format_time_text(const struct tm *tm, char *out, size_t size) {
   if (tm->tm_wday < 0 || tm->tm_wday > 6 || tm->tm_mon < 0 || tm->tm_mon > 11)
     return 0;
   int n = snprintf(out, size, "%s %s %02d %02d:%02d:%02d %04lld", weekdays[tm->tm_wday],
-                   months[tm->tm_mon], tm->tm_mday, tm->tm_hour, tm->tm_min, tm->tm_sec,
+                   g_month_names[tm->tm_mon], tm->tm_mday, tm->tm_hour, tm->tm_min, tm->tm_sec,
                    (long long)tm->tm_year + 1900);
   return n > 0 && (size_t)n < size;
 }

@@ -8,6 +8,10 @@
 
 #include "platform/platform.h"
 
+// The English three-letter month names, January first: the time texts use
+// them, and so does the version stamp to read the build date.
+extern const char g_month_names[12][4];
+
 enum {
   TIME_TEXT_SIZE = 32,   // "Wed Jul 02 09:05:07 2008": 24 characters and room
   ZONE_NAME_SIZE = 128,  // a zone name longer than this is cut

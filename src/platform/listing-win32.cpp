@@ -3,41 +3,16 @@
 // cut down to what the program reads: the directory and reparse-point
 // attribute bits and the bare name.
 //
-// A listing object only carries the search handle.  The walk opens and
-// closes one listing per directory, so closed objects are kept on a free
-// list and reused: after the deepest level has been reached once, a listing
-// allocates nothing.
+// The system's search handle is itself the listing: struct plat_find is
+// never defined on Windows, a listing pointer is the HANDLE, and
+// INVALID_HANDLE_VALUE becomes NULL.  Nothing is allocated per listing.
 #include "platform/platform.h"
 
-#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
-struct plat_find {
-  HANDLE handle;  // never INVALID_HANDLE_VALUE while the listing is open
-  struct plat_find *next_free;
-};
-
-static struct plat_find *g_free_listings = NULL;
-
-static struct plat_find *listing_get(void) {
-  struct plat_find *h = g_free_listings;
-  if (h != NULL) {
-    g_free_listings = h->next_free;
-  } else {
-    h = (struct plat_find *)calloc(1, sizeof *h);
-    if (h == NULL)
-      return NULL;
-  }
-  h->next_free = NULL;
-  h->handle = INVALID_HANDLE_VALUE;
-  return h;
-}
-
-static void listing_put(struct plat_find *h) {
-  h->handle = INVALID_HANDLE_VALUE;
-  h->next_free = g_free_listings;
-  g_free_listings = h;
+static HANDLE handle_of(struct plat_find *h) {
+  return (HANDLE)h;
 }
 
 // Copies the parts of the system's record that the program reads.  The
@@ -59,24 +34,19 @@ struct plat_find *plat_find_first(const char *search, struct plat_find_data *fd)
   // support, return names the program's buffers cannot hold.
   if (search == NULL || strnlen(search, PLAT_PATH_MAX) >= PLAT_PATH_MAX)
     return NULL;
-  struct plat_find *h = listing_get();
-  if (h == NULL)
-    return NULL;
   WIN32_FIND_DATAA w;
-  h->handle = FindFirstFileA(search, &w);
-  if (h->handle == INVALID_HANDLE_VALUE) {
-    listing_put(h);
+  HANDLE handle = FindFirstFileA(search, &w);
+  if (handle == INVALID_HANDLE_VALUE || handle == NULL)
     return NULL;
-  }
   fill_record(&w, fd);
-  return h;
+  return (struct plat_find *)handle;
 }
 
 int plat_find_next(struct plat_find *h, struct plat_find_data *fd) {
   if (h == NULL)
     return 0;
   WIN32_FIND_DATAA w;
-  if (!FindNextFileA(h->handle, &w))
+  if (!FindNextFileA(handle_of(h), &w))
     return 0;
   fill_record(&w, fd);
   return 1;
@@ -85,6 +55,5 @@ int plat_find_next(struct plat_find *h, struct plat_find_data *fd) {
 void plat_find_close(struct plat_find *h) {
   if (h == NULL)
     return;
-  FindClose(h->handle);
-  listing_put(h);
+  FindClose(handle_of(h));
 }
