@@ -6,6 +6,7 @@
 
 #include "detect/access.h"
 #include "detect/shorten.h"
+#include "log/shown.h"
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
@@ -107,8 +108,8 @@ bool has_pgp_marker(const unsigned char *buffer, long n) {
 
 // Writes the start of a hit line: the name in its field and the kind.
 static void hit_line_start(const char *display, const char *kind) {
-  int w = g_settings->name_width;
-  fprintf(g_hit_stream, "%-*.*s %s", w, w, display, kind);
+  fprint_name_field(g_hit_stream, display, g_settings->name_width);
+  fprintf(g_hit_stream, " %s", kind);
 }
 
 // The packet branch: at most one hit line for a first byte of 0x80 or more.
@@ -188,7 +189,7 @@ static bool is_com_file(const char *path) {
 void check_file(const char *directory, const char *file_name) {
   int len = snprintf(pg_complete_path, PATH_BUF, "%s%s", directory, file_name);
   if (len < 0 || len >= PATH_BUF) {
-    fprintf(stderr, "path too long, skipped: %s%s\n", directory, file_name);
+    fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(directory), shown_name(file_name));
     return;
   }
   memcpy(pg_check_path, pg_complete_path, (size_t)len + 1);
@@ -218,7 +219,7 @@ void check_file(const char *directory, const char *file_name) {
 
   plat_handle fh = open_for_reading(pg_check_path);
   if (fh == PLAT_INVALID_HANDLE) {
-    fprintf(stderr, "couldn't open %s\n", pg_check_path);
+    fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
     return;
   }
   long n = read_bytes(fh, g_inbuf, READ_SIZE);

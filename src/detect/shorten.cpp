@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "log/shown.h"
 #include "run/globals.h"
 #include "run/startup.h"
 
@@ -20,28 +21,28 @@ const char *shorten_name_prefix(const char *name, int width) {
     fprintf(stderr, "\n%d Cant get enough memory for filename converstion\n", 51);
     return NULL;
   }
-  long len = (long)strlen(name);
+  bool chars = name_counts_chars(name);
+  long len = name_units(name, chars);
   if (width >= len || width < 8) {
     snprintf(buffer, SHORTEN_BUF, "%s", name);
     return buffer;
   }
   // The leftmost separator within the last width - 6 characters opens the
   // longest tail that fits; without one, the last separator of the name.
-  const char *cut = NULL;
-  for (long i = len - 1; i >= 0 && i >= len - (width - 6); i--)
-    if (name[i] == PLAT_SEP)
-      cut = name + i;
+  const char *cut = strchr(skip_units(name, len - (width - 6), chars), PLAT_SEP);
   if (cut == NULL)
     cut = strrchr(name, PLAT_SEP);
   if (cut == NULL)
     cut = name;
-  snprintf(buffer, SHORTEN_BUF, "%.2s%c...%s", name, PLAT_SEP, cut);
+  int head = (int)(skip_units(name, 2, chars) - name);
+  snprintf(buffer, SHORTEN_BUF, "%.*s%c...%s", head, name, PLAT_SEP, cut);
   return buffer;
 }
 
 const char *shorten_name_middle(const char *name, int width) {
   static char *buffer = NULL;
-  long len = (long)strlen(name);
+  bool chars = name_counts_chars(name);
+  long len = name_units(name, chars);
   if (width >= len || width < 11)
     return name;
   if (work_buffer(&buffer) == NULL) {
@@ -51,7 +52,10 @@ const char *shorten_name_middle(const char *name, int width) {
   const char *tail = strrchr(name, PLAT_SEP);
   if (tail == NULL)
     tail = name;
-  int k = width - 3 - (int)strlen(tail);
-  snprintf(buffer, SHORTEN_BUF, "%*.*s...%s", k, k, name, tail);
+  // The first k characters, "..." and the tail; when the tail alone is
+  // longer than width - 3 (k < 0), the whole name, "..." and the tail.
+  long k = width - 3 - name_units(tail, chars);
+  int head = (int)(k >= 0 ? skip_units(name, k, chars) - name : (long)strlen(name));
+  snprintf(buffer, SHORTEN_BUF, "%.*s...%s", head, name, tail);
   return buffer;
 }

@@ -1,4 +1,6 @@
-// Shortening a full file name to the display width of a hit line.
+// Shortening a full file name to the display width of a hit line.  Widths
+// and lengths count what log/shown.h counts (characters of a UTF-8 name in
+// a UTF-8 locale, bytes otherwise); a cut never splits a character.
 #ifndef KIVOR_DETECT_SHORTEN_H_
 #define KIVOR_DETECT_SHORTEN_H_
 

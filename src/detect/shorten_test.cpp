@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "log/shown.h"
 #include "run/globals.h"
 
 namespace {
@@ -92,6 +93,31 @@ TEST(Shorten, LongestPathFitsTheWorkBuffer) {
   EXPECT_EQ(prefix.size(), 6 + name.size());
   std::string middle = shorten_name_middle(name.c_str(), 11);
   EXPECT_EQ(middle.size(), 2 * name.size() + 3);
+}
+
+// In a UTF-8 locale both styles count characters and never split one (the
+// 2-, 3- and 4-byte forms at each cut); a name that is not valid UTF-8 is
+// counted in bytes, as everywhere else.
+TEST(Shorten, Utf8NamesCountCharacters) {
+  struct {
+    const char *name;
+    int width;
+    const char *prefix, *middle;  // NULL: unchanged
+  } rows[] = {
+      {"😀é\\ab\\€€\\€€\\x", 11, "😀é\\...\\€€\\x", "😀é\\ab\\...\\x"},
+      {"é€xxxxxxxxx", 8, "é€\\...é€xxxxxxxxx", nullptr},
+      {"€€€€€€€€€€\\x.pgp", 12, "€€\\...\\x.pgp", "€€€...\\x.pgp"},
+      {"😀é😀é😀é😀é😀é😀\\y", 11, "😀é\\...\\y", "😀é😀é😀é...\\y"},
+      {"😀😀😀😀😀😀😀😀\\x", 10, nullptr, nullptr},
+      {"€€€€€€€€\\x\xff", 12, "\xe2\x82\\...\\x\xff", "€€...\\x\xff"},  // invalid: bytes
+  };
+  set_names_in_chars(true);
+  for (auto &r : rows) {
+    std::string name = sep(r.name);
+    EXPECT_EQ(shorten_name_prefix(name.c_str(), r.width), r.prefix ? sep(r.prefix) : name) << r.name;
+    EXPECT_EQ(shorten_name_middle(name.c_str(), r.width), r.middle ? sep(r.middle) : name) << r.name;
+  }
+  set_names_in_chars(false);
 }
 
 }  // namespace

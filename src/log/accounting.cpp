@@ -2,6 +2,7 @@
 #include "log/accounting.h"
 
 #include "log/generic7.h"
+#include "log/shown.h"
 #include "platform/platform.h"
 #include "run/globals.h"
 
@@ -13,7 +14,7 @@ FILE *open_accounting_file(const char *path) {
   trim_file_at_eof(path);
   FILE *f = fopen(path, "a+");
   if (f == NULL) {
-    printf("Can't open accounting file %s\n", path);
+    printf("Can't open accounting file %s\n", shown_name(path));
     return NULL;
   }
   fseek(f, 0, SEEK_END);
@@ -27,7 +28,7 @@ void override_accounting_file(const char *new_name) {
   char full[PATH_BUF];
   const char *shown = plat_full_path(new_name, full, sizeof full) != 0 ? full : new_name;
   fputs("This file closed.\n", g_acct_file);
-  fprintf(g_acct_file, "Accounting file overridden by option -1 file pointing to %s\n", shown);
+  fprintf(g_acct_file, "Accounting file overridden by option -1 file pointing to %s\n", shown_name(shown));
   close_accounting_file();
 }
 

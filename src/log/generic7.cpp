@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "log/shown.h"
 #include "platform/platform.h"
 #include "run/exit.h"
 #include "run/startup.h"
@@ -71,7 +72,8 @@ void trim_file_at_eof(const char *path) {
   if (h == PLAT_INVALID_HANDLE)
     h = plat_create_new(path);
   if (h == PLAT_INVALID_HANDLE) {
-    fprintf(stderr, "\n%s\n%d\nerror opening %s\n", g_generic7_module, (int)OPEN_PLACE, path);
+    fprintf(stderr, "\n%s\n%d\nerror opening %s\n", g_generic7_module, (int)OPEN_PLACE,
+            shown_name(path));
     exit(1);
   }
   int64_t size = plat_file_size(h);

@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include "log/accounting.h"
+#include "log/shown.h"
 #include "run/globals.h"
 
 // "(8*)": the hours west of UTC, and a star for a zone with daylight saving.
@@ -12,10 +13,12 @@ static void write_zone_mark(FILE *f, const struct zone_times *z) {
   fprintf(f, "(%ld%s)", (long)z->hours_west, z->daylight_mark ? "*" : "");
 }
 
-// Every argument followed by one blank, unquoted.
+// Every argument followed by one blank, unquoted; control bytes as '?'.
 static void write_command_line(FILE *f, int argc, char **argv) {
-  for (int i = 0; i < argc && argv[i] != NULL; i++)
-    fprintf(f, "%s ", argv[i]);
+  for (int i = 0; i < argc && argv[i] != NULL; i++) {
+    fprint_name(f, argv[i]);
+    fputc(' ', f);
+  }
 }
 
 // The accounting file's stamp: without a zone name it shows the local time

@@ -140,6 +140,13 @@ int plat_interrupted(void);
 // Each is one column on screen.
 const char *plat_cp437_text(unsigned char byte);
 
+// Nonzero when names are shown to a UTF-8 terminal, so that a name's width
+// is its characters.  POSIX: the environment's LC_CTYPE locale (LC_ALL,
+// LC_CTYPE, LANG) has the UTF-8 code set; the process's own locale is left
+// as it was (the "C" locale), so no other library call changes.  Windows:
+// 0, names are code-page bytes.  Called once, at start-up.
+int plat_names_utf8(void);
+
 // ------------------------------------------------------------------- help
 // SearchPathA with the standard search order: name (which holds a
 // directory) with ext added when it has none, found beside it or not at

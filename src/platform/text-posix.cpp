@@ -1,5 +1,11 @@
-// Text output: how the banner's code page 437 bytes reach a UTF-8 terminal.
+// Text output: how the banner's code page 437 bytes reach a UTF-8 terminal,
+// and whether names go to one.
 #include "platform/platform.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <stdio.h>
+#include <string.h>
 
 // The box-drawing bytes and the check mark, with their UTF-8 forms.
 static const struct {
@@ -20,4 +26,13 @@ const char *plat_cp437_text(unsigned char byte) {
     if (c.byte == byte)
       return c.utf8;
   return NULL;
+}
+
+int plat_names_utf8(void) {
+  char kept[256];
+  const char *now = setlocale(LC_CTYPE, NULL);
+  snprintf(kept, sizeof kept, "%s", now != NULL ? now : "C");
+  int utf8 = setlocale(LC_CTYPE, "") != NULL && strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  setlocale(LC_CTYPE, kept);
+  return utf8;
 }

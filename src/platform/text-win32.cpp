@@ -5,3 +5,7 @@
 const char *plat_cp437_text(unsigned char) {
   return NULL;
 }
+
+int plat_names_utf8(void) {
+  return 0;
+}

@@ -20,6 +20,7 @@ enum {
   READ_SIZE = 10140,   // bytes of a candidate that are examined
   LIST_SLOTS = 16,     // search lists: 15 entries and the closing NULL
   DEFAULT_WIDTH = 50,
+  NAME_WIDTH_MAX = 2 * PLAT_PATH_MAX + 3,  // no display name is longer (run/options.cpp)
 };
 
 // One record per run, zero-filled, then given its defaults, then changed by

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "log/hitfile.h"
+#include "log/shown.h"
 #include "log/stamps.h"
 #include "run/exit.h"
 #include "run/globals.h"
@@ -14,6 +15,7 @@
 static char program_path[PATH_BUF];  // argument 0 as a full path
 
 int main(int argc, char **argv) {
+  set_names_in_chars(plat_names_utf8() != 0);
   if (plat_program_path(argv[0], program_path, sizeof program_path) != 0)
     argv[0] = program_path;
   g_hit_stream = stdout;

@@ -1,7 +1,6 @@
 // The option parser: the command line's option groups, letter by letter.
 #include "run/options.h"
 
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -64,15 +63,17 @@ static void take_list(struct option_walk *w, void (*add)(const char *), bool is_
   }
 }
 
-// A decimal number as atoi reads it, held to the 32-bit range.  The lowest
-// 32-bit value is left out: a field width is negated to left-align it, and
-// that value has no positive counterpart.
-static int32_t read_number(const char *s) {
+// A width as atoi reads it, held to the longest display name the platform
+// can produce, sign kept: a full name is shorter than the path limit, and
+// shortening gives at most the name, "..." and its last component again
+// (under 2 * PLAT_PATH_MAX + 3 characters).  A wider field could only add
+// blanks, up to two gigabytes of them on every hit line.
+static int32_t read_width(const char *s) {
   long v = strtol(s, NULL, 10);
-  if (v > INT32_MAX)
-    return INT32_MAX;
-  if (v < -INT32_MAX)
-    return -INT32_MAX;
+  if (v > NAME_WIDTH_MAX)
+    return NAME_WIDTH_MAX;
+  if (v < -NAME_WIDTH_MAX)
+    return -NAME_WIDTH_MAX;
   return (int32_t)v;
 }
 
@@ -131,7 +132,7 @@ static int set_width(struct option_walk *w) {
   const char *value = take_value(w);
   if (value == NULL)
     exit_program(ILLEGAL_OPTION);
-  int32_t n = read_number(value);
+  int32_t n = read_width(value);
   w->settings->name_width = n == 0 ? FULL_WIDTH : n;
   return GROUP_DONE;
 }

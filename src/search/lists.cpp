@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "log/shown.h"
 #include "run/exit.h"
 #include "run/globals.h"
 #include "run/startup.h"
@@ -24,13 +25,13 @@ static void append_copy(char **list, const struct list_kind *kind, const char *s
   while (i < LIST_SLOTS - 1 && list[i] != NULL)
     i++;
   if (i >= LIST_SLOTS - 1) {
-    fprintf(stderr, "Too many %s (at most %d): %s not added\n", kind->many, LIST_SLOTS - 1, s);
+    fprintf(stderr, "Too many %s (at most %d): %s not added\n", kind->many, LIST_SLOTS - 1, shown_name(s));
     return;
   }
   size_t len = strlen(s);
   char *copy = (char *)run_alloc(len + 1 + spare);
   if (copy == NULL) {
-    fprintf(stderr, "Not enough memory to add the %s %s\n", kind->one, s);
+    fprintf(stderr, "Not enough memory to add the %s %s\n", kind->one, shown_name(s));
     exit_program(INSUFFICIENT_MEMORY);
   }
   memcpy(copy, s, len + 1);
@@ -55,7 +56,7 @@ static void drop_trailing_separator(char *path) {
 static int full_path_of(const char *path, char *out) {
   if (plat_full_path(path, out, PATH_BUF) != 0)
     return 1;
-  fprintf(stderr, "couldn't form the full path of %s, skipped\n", path);
+  fprintf(stderr, "couldn't form the full path of %s, skipped\n", shown_name(path));
   return 0;
 }
 

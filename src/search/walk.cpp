@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "detect/classify.h"
+#include "log/shown.h"
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
@@ -42,7 +43,7 @@ static void walk_subdirectories(const char *dir, struct plat_find *h,
     int n = snprintf(walk_path + len, room, "%s%c", fd->name, PLAT_SEP);
     if (n < 0 || (size_t)n >= room) {
       walk_path[len] = '\0';
-      fprintf(stderr, "path too long, skipped: %s%s\n", walk_path, fd->name);
+      fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(walk_path), shown_name(fd->name));
       continue;
     }
     walk_directory(walk_path);
@@ -64,7 +65,7 @@ int walk_directory(const char *dir) {
   // A directory whose listing would not fit the limit cannot be searched;
   // that is said, so that a summary never hides it.
   if (!listable(dir, "*.*") || !join(g_searchstr, WIDE_BUF, dir, "*.*")) {
-    fprintf(stderr, "path too long, skipped: %s\n", dir);
+    fprintf(stderr, "path too long, skipped: %s\n", shown_name(dir));
     return 0;
   }
   struct plat_find *h = plat_find_first(g_searchstr, &fd);
@@ -80,11 +81,13 @@ int walk_directory(const char *dir) {
 int scan_directory(const char *dir) {
   struct plat_find_data fd;
 
-  if (g_settings->show_dirs)
-    fprintf(stderr, "%s\n", dir);
+  if (g_settings->show_dirs) {
+    fprint_name(stderr, dir);
+    fputc('\n', stderr);
+  }
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
     if (!listable(dir, g_filetypes[i]) || !join(g_patternstr, WIDE_BUF, dir, g_filetypes[i])) {
-      fprintf(stderr, "path too long, skipped: %s%s\n", dir, g_filetypes[i]);
+      fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(dir), shown_name(g_filetypes[i]));
       continue;
     }
     struct plat_find *h = plat_find_first(g_patternstr, &fd);

@@ -156,6 +156,10 @@ TEST(Options, WidthAndStyle) {
   EXPECT_EQ(run_width({"-w40r"}), run_out(::hit(start + tail, kPub, 40)));
   EXPECT_EQ(run_width({"-w", "-30"}), run_out(full + " " + kPub + "\n"));
   EXPECT_EQ(run_width({"-w", "99999999999999999999", "-f", "none"}), run_out(""));
+  // Widths are held to the longest display name: twice the path limit and 3.
+  const int most = windows_target() ? 2 * 260 + 3 : 2 * 4096 + 3;
+  EXPECT_EQ(run_width({"-w", "2147483647"}), run_out(::hit(full, kPub, most)));
+  EXPECT_EQ(run_width({"-w", "-2147483647"}), run_out(::hit(full, kPub, most)));
   // -W keeps the start of the path and the last component.
   size_t k = 40 - 3 - tail.size();
   EXPECT_EQ(run_width({"-W", "40"}), run_out(::hit(full.substr(0, k) + "..." + tail, kPub, 40)));
