@@ -95,7 +95,8 @@ static int stdin_is_tty(void) {
 static int keyboard_is_ours(void) {
   if (keyboard < 0) {
     struct stat out;
-    int piped = fstat(STDOUT_FILENO, &out) == 0 && (S_ISFIFO(out.st_mode) || S_ISSOCK(out.st_mode));
+    int piped = fstat(STDOUT_FILENO, &out) == 0 &&
+                (S_ISFIFO(out.st_mode) || S_ISSOCK(out.st_mode));
     keyboard = stdin_is_tty() == 1 && !piped ? 1 : 0;
   }
   return keyboard;

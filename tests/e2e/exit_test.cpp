@@ -194,7 +194,8 @@ TEST(Termination, AnotherKeyIsConsumedAndTheRunEndsNormally) {
   run_result res = r.finish();
   EXPECT_EQ(res.status, 0);
   EXPECT_EQ(normalise(res.out), run_out(joined(s.hits, s.hits.size())));
-  EXPECT_EQ(normalise(res.err), run_err(dir_line(s.tree, ""), (int)s.hits.size(), (int)s.hits.size()));
+  const int n = (int)s.hits.size();
+  EXPECT_EQ(normalise(res.err), run_err(dir_line(s.tree, ""), n, n));
   EXPECT_EQ(r.typed_unread(), 0);
   EXPECT_TRUE(r.terminal_is_usable());
 }
