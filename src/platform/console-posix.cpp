@@ -9,29 +9,44 @@
 // the foreground.  The terminal is only ever changed while the run is in its
 // foreground, so a background run never stops on SIGTTOU.
 //
-// Ctrl-C is only recorded: the run ends at its next safe point, never in
-// the middle of a hit line.  The handler restarts interrupted system calls,
-// so no write of a hit line is cut short; waits for a key use ppoll, which
-// a signal always ends, so that a prompt ends at once too.
+// When standard output is a pipe (a FIFO or a socket), the run's output goes
+// to another program, a pager most likely, that reads the same keyboard:
+// the keyboard is then left to it, the terminal is never changed and the
+// key test is always false.
+//
+// Ctrl-C, SIGTERM and SIGHUP are only recorded: the run ends at its next
+// safe point, never in the middle of a hit line.  The handler restarts
+// interrupted system calls, so no write of a hit line is cut short; waits
+// for a key use ppoll, which a signal always ends, so that a prompt ends at
+// once too.  A second one ends the process at once.
 #include "platform/platform.h"
 
 #include <errno.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 // Whether standard input is a terminal: -1 not yet known, 0 no, 1 yes.
 static volatile sig_atomic_t stdin_tty = -1;
+// Whether the keyboard is the run's (standard input a terminal, standard
+// output no pipe): -1 not yet known, 0 no, 1 yes.
+static volatile sig_atomic_t keyboard = -1;
 // The run wants keys unechoed and at once (set by the key test and the raw
 // read, cleared by plat_console_restore).
 static volatile sig_atomic_t raw_wanted = 0;
-// The terminal holds the run's settings; saved_modes holds the user's.
+// The terminal holds the run's settings.  What the run changed, and only
+// that, is given back: the local-mode bits it cleared and the two control
+// characters it set, with their values before.  Anything else, even what
+// another process sharing the terminal changed meanwhile, is left as it is.
 static volatile sig_atomic_t raw_applied = 0;
-static struct termios saved_modes;
-// Ctrl-C has come.
+static tcflag_t cleared_lflags;
+static int cc_changed;
+static cc_t saved_vmin, saved_vtime;
+// The first stop asked for (a PLAT_STOP_ value), 0 while none has come.
 static volatile sig_atomic_t interrupted = 0;
 static int handlers_installed = 0;
 // What the last read of standard input brought beyond the character it
@@ -41,9 +56,20 @@ static unsigned char typed[4096];
 static size_t typed_pos = 0, typed_len = 0;
 
 // Signals whose default action ends the process: their handlers give the
-// terminal back first, then let that action happen.
+// terminal back first, then let that action happen.  SIGTERM and SIGHUP are
+// handled this way only until plat_catch_interrupt makes them stops.
 static const int ending_signals[] = {SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE, SIGALRM,
                                      SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
+
+// The signals plat_catch_interrupt records as a stop, and what each asks.
+static const struct {
+  int sig;
+  int stop;
+} stop_signals[] = {
+    {SIGINT, PLAT_STOP_INTERRUPT},
+    {SIGTERM, PLAT_STOP_TERMINATE},
+    {SIGHUP, PLAT_STOP_TERMINATE},
+};
 
 // Every signal whose handler touches the terminal or the state above, and
 // SIGTTOU so that the terminal can be given back from the background.  They
@@ -65,6 +91,17 @@ static int stdin_is_tty(void) {
   return stdin_tty;
 }
 
+// Decided once, at the first look: a run's output does not change hands.
+static int keyboard_is_ours(void) {
+  if (keyboard < 0) {
+    struct stat out;
+    int piped = fstat(STDOUT_FILENO, &out) == 0 &&
+                (S_ISFIFO(out.st_mode) || S_ISSOCK(out.st_mode));
+    keyboard = stdin_is_tty() == 1 && !piped ? 1 : 0;
+  }
+  return keyboard;
+}
+
 static int in_foreground(void) {
   pid_t fg = tcgetpgrp(STDIN_FILENO);
   return fg != -1 && fg == getpgrp();
@@ -73,25 +110,47 @@ static int in_foreground(void) {
 // Takes the terminal when the run wants it and is in the foreground.  Only
 // async-signal-safe calls; the console signals must be held back.
 static void apply_locked(void) {
-  if (raw_applied || !raw_wanted || stdin_is_tty() != 1 || !in_foreground())
+  if (raw_applied || !raw_wanted || keyboard_is_ours() != 1 || !in_foreground())
     return;
   struct termios modes;
   if (tcgetattr(STDIN_FILENO, &modes) != 0)
     return;
-  saved_modes = modes;
-  modes.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
+  tcflag_t cleared = modes.c_lflag & (ICANON | ECHO);
+  cc_t vmin = modes.c_cc[VMIN], vtime = modes.c_cc[VTIME];
+  int cc = vmin != 1 || vtime != 0;
+  if (cleared == 0 && !cc) {  // already as the run needs it: nothing to give back
+    raw_applied = 1;
+    cleared_lflags = 0;
+    cc_changed = 0;
+    return;
+  }
+  modes.c_lflag &= ~cleared;
   modes.c_cc[VMIN] = 1;
   modes.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &modes) == 0)
-    raw_applied = 1;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &modes) != 0)
+    return;
+  cleared_lflags = cleared;
+  cc_changed = cc;
+  saved_vmin = vmin;
+  saved_vtime = vtime;
+  raw_applied = 1;
 }
 
-// Gives the terminal back.  Same rules as apply_locked.
+// Gives the terminal back what the run changed, on the settings it has now.
+// Same rules as apply_locked.
 static void restore_locked(void) {
   if (!raw_applied)
     return;
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved_modes);
   raw_applied = 0;
+  struct termios modes;
+  if ((cleared_lflags == 0 && !cc_changed) || tcgetattr(STDIN_FILENO, &modes) != 0)
+    return;
+  modes.c_lflag |= cleared_lflags;
+  if (cc_changed && modes.c_cc[VMIN] == 1 && modes.c_cc[VTIME] == 0) {  // not changed since
+    modes.c_cc[VMIN] = saved_vmin;
+    modes.c_cc[VTIME] = saved_vtime;
+  }
+  tcsetattr(STDIN_FILENO, TCSANOW, &modes);
 }
 
 // Runs fn with the console signals held back.
@@ -154,13 +213,15 @@ static void on_continue(int sig) {
   errno = saved_errno;
 }
 
-static void on_interrupt(int sig) {
-  if (interrupted) {  // the second Ctrl-C: end now
+static void on_stop_request(int sig) {
+  if (interrupted) {  // the second stop: end now
     restore_locked();
     default_action(sig);
     return;
   }
-  interrupted = 1;
+  for (const auto &s : stop_signals)
+    if (s.sig == sig)
+      interrupted = s.stop;
 }
 
 // True when the process inherited sig as ignored (a background job of a
@@ -174,6 +235,12 @@ static void console_restore_at_exit(void) {
   plat_console_restore();
 }
 
+// True when sig is already recorded as a stop.
+static int caught_as_stop(int sig) {
+  struct sigaction old;
+  return sigaction(sig, NULL, &old) == 0 && old.sa_handler == on_stop_request;
+}
+
 // Before the terminal is first changed: handlers for every way out, and
 // the exit routine.
 static void install_console_handlers(void) {
@@ -181,7 +248,7 @@ static void install_console_handlers(void) {
     return;
   handlers_installed = 1;
   for (int sig : ending_signals)
-    if (!inherited_ignored(sig))
+    if (!inherited_ignored(sig) && !caught_as_stop(sig))
       install(sig, on_ending_signal);
   if (!inherited_ignored(SIGTSTP))
     install(SIGTSTP, on_stop);
@@ -210,7 +277,7 @@ static int look_due(void) {
 }
 
 int plat_key_waiting(void) {
-  if (stdin_is_tty() != 1)
+  if (keyboard_is_ours() != 1)
     return 0;
   if (typed_pos < typed_len)
     return 1;
@@ -227,13 +294,14 @@ int plat_key_waiting(void) {
   return poll(&p, 1, 0) == 1 && (p.revents & POLLIN) != 0;
 }
 
-// Waits until standard input can be read; 0 when Ctrl-C came first.  The
-// interrupt is let through only inside ppoll, so one that comes just before
-// the wait still ends it.
+// Waits until standard input can be read; 0 when a stop was asked first.
+// The stop signals are let through only inside ppoll, so one that comes
+// just before the wait still ends it.
 static int wait_for_input(void) {
   sigset_t hold, old;
   sigemptyset(&hold);
-  sigaddset(&hold, SIGINT);
+  for (const auto &s : stop_signals)
+    sigaddset(&hold, s.sig);
   sigprocmask(SIG_BLOCK, &hold, &old);
   int ready = 0;
   for (;;) {
@@ -303,7 +371,7 @@ static void end_raw_read(void) {
 }
 
 int plat_raw_key(void) {
-  if (stdin_is_tty() != 1)
+  if (keyboard_is_ours() != 1)
     return plat_read_char();
   install_console_handlers();
   keep_raw = raw_wanted;
@@ -323,11 +391,11 @@ void plat_console_restore(void) {
 }
 
 void plat_catch_interrupt(void) {
-  if (inherited_ignored(SIGINT))
-    return;
-  install(SIGINT, on_interrupt);
+  for (const auto &s : stop_signals)
+    if (!inherited_ignored(s.sig))
+      install(s.sig, on_stop_request);
 }
 
 int plat_interrupted(void) {
-  return interrupted != 0;
+  return interrupted;
 }

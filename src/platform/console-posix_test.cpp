@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ TEST(ConsoleWithoutTerminal, KeyReadsTakeOneByteEachThenReportTheEnd) {
   EXPECT_EQ(plat_read_char(), -1);
 }
 
-// Ctrl-C ends a wait for input that would otherwise last for ever, whether
+// Ctrl-C (or SIGTERM, SIGHUP) ends a wait for input that would otherwise last for ever, whether
 // it comes during the wait or just before it.
 TEST(ConsoleInterrupt, EndsAWaitForInput) {
   EXPECT_EXIT(
@@ -73,15 +74,21 @@ TEST(ConsoleInterrupt, EndsAWaitForInput) {
         _exit(c == -1 && plat_interrupted() ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(
-      {
-        stdin_from_pipe in("", false);
-        plat_catch_interrupt();
-        raise(SIGINT);
-        int c = plat_raw_key();
-        _exit(c == -1 && plat_interrupted() ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
+  // Each stop signal, and the kind of stop it asks for.
+  for (auto stop : {std::make_pair(SIGINT, PLAT_STOP_INTERRUPT),
+                    std::make_pair(SIGTERM, PLAT_STOP_TERMINATE),
+                    std::make_pair(SIGHUP, PLAT_STOP_TERMINATE)}) {
+    EXPECT_EXIT(
+        {
+          stdin_from_pipe in("", false);
+          plat_catch_interrupt();
+          raise(stop.first);
+          int c = plat_raw_key();
+          _exit(c == -1 && plat_interrupted() == stop.second ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "")
+        << stop.first;
+  }
 }
 
 TEST(ConsoleInterrupt, TheSecondEndsTheProcessAtOnce) {

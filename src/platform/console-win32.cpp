@@ -6,7 +6,9 @@
 // the next character of the standard input stream, the one plat_read_char
 // reads too, as the program does on POSIX: answers to its prompts can then
 // be given from a file, and a run without a console never waits for a
-// keyboard it does not have.
+// keyboard it does not have.  The same holds when standard output is a
+// pipe: the program reading it (a pager) owns the keyboard, and a key read
+// here would be taken from it.
 #include "platform/platform.h"
 
 #include <conio.h>
@@ -14,24 +16,27 @@
 #include <stdio.h>
 #include <windows.h>
 
-// Nonzero when standard input is a console.  Asked once: the key test runs
-// for every file, and asking the console is a round trip to its host.
-static int stdin_is_console(void) {
+// Nonzero when standard input is a console and standard output no pipe.
+// Asked once: the key test runs for every file, and asking the console is
+// a round trip to its host.
+static int keyboard_is_ours(void) {
   static int known = -1;
   if (known < 0) {
     DWORD mode;
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    known = in != NULL && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? 1 : 0;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    int piped = out != NULL && out != INVALID_HANDLE_VALUE && GetFileType(out) == FILE_TYPE_PIPE;
+    known = !piped && in != NULL && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? 1 : 0;
   }
   return known;
 }
 
 int plat_key_waiting(void) {
-  return stdin_is_console() ? _kbhit() : 0;
+  return keyboard_is_ours() ? _kbhit() : 0;
 }
 
 int plat_raw_key(void) {
-  if (!stdin_is_console()) {
+  if (!keyboard_is_ours()) {
     int c = getchar();
     return c == EOF ? -1 : c;
   }

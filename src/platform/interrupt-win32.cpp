@@ -12,7 +12,7 @@ static volatile sig_atomic_t interrupted = 0;
 // once.
 static void on_interrupt(int sig) {
   (void)sig;
-  interrupted = 1;
+  interrupted = PLAT_STOP_INTERRUPT;
 }
 
 void plat_catch_interrupt(void) {
@@ -21,7 +21,7 @@ void plat_catch_interrupt(void) {
 }
 
 int plat_interrupted(void) {
-  return interrupted != 0;
+  return interrupted;
 }
 
 // Nonzero when standard input is a console.

@@ -98,16 +98,22 @@ void plat_split_path(const char *path, char *drive, char *dir, char *fname,
                      char *ext, size_t size);
 
 // ------------------------------------------------ console and interrupt
-// _kbhit: nonzero when a keystroke waits at the console.  POSIX: only when
-// standard input is a terminal and the run is in its foreground; the
-// terminal is then kept in non-canonical, no-echo mode (taken on the first
-// call, given back by plat_console_restore, at exit and on every signal that
-// ends or suspends the process, and taken again on resume).
+// _kbhit: nonzero when a keystroke waits at the console.  Always 0 when
+// standard output is a pipe (POSIX: a FIFO or socket; Windows: FILE_TYPE_PIPE):
+// the keyboard then belongs to the program reading the output, and the
+// console is neither looked at nor changed.  This is decided once.  POSIX:
+// only when standard input is a terminal and the run is in its foreground;
+// the terminal is then kept in non-canonical, no-echo mode (taken on the
+// first call; what was changed, and only that, is given back by
+// plat_console_restore, at exit and on every signal that ends or suspends
+// the process, and taken again on resume).
 int plat_key_waiting(void);
 
-// _getch: one raw key, unechoed, without waiting for Enter.  POSIX without a
-// terminal: one byte of standard input.  -1 at end of input, or when Ctrl-C
-// came while it waited (plat_interrupted then says so).
+// _getch: one raw key, unechoed, without waiting for Enter.  Without a
+// console of its own (no terminal, or standard output a pipe as above):
+// one character of standard input as plat_read_char gives it.  -1 at end
+// of input, or when a stop came while it waited (plat_interrupted then
+// says so).
 int plat_raw_key(void);
 
 // getchar: one character of standard input as the stream delivers it (a
@@ -122,14 +128,23 @@ int plat_read_char(void);
 // once.
 void plat_console_restore(void);
 
-// signal(SIGINT, ...): from now on Ctrl-C is only recorded, for the run to
-// end at a point of its choosing (plat_interrupted); it also ends a wait in
-// plat_raw_key or plat_read_char.  A second Ctrl-C ends the process at once
-// with the platform's default action, the terminal given back first.  An
-// interrupt that the process inherited as ignored stays ignored.
+// What plat_interrupted reports: the first stop asked for.
+enum {
+  PLAT_STOP_NONE = 0,
+  PLAT_STOP_INTERRUPT = 1,  // Ctrl-C (SIGINT)
+  PLAT_STOP_TERMINATE = 2,  // POSIX: SIGTERM or SIGHUP (the system or the session asks)
+};
+
+// signal(SIGINT, ...): from now on Ctrl-C (and on POSIX SIGTERM and SIGHUP)
+// is only recorded, for the run to end at a point of its choosing
+// (plat_interrupted); it also ends a wait in plat_raw_key or plat_read_char.
+// A second one of them ends the process at once with the platform's default
+// action for it, the terminal given back first.  A signal that the process
+// inherited as ignored stays ignored.
 void plat_catch_interrupt(void);
 
-// Nonzero once Ctrl-C has been recorded.
+// The first stop recorded (PLAT_STOP_INTERRUPT or PLAT_STOP_TERMINATE);
+// PLAT_STOP_NONE, 0, while none has come.
 int plat_interrupted(void);
 
 // ---------------------------------------------------------- text output

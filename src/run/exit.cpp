@@ -62,6 +62,12 @@ void install_interrupt_handler(void) {
 }
 
 void check_interrupt(void) {
-  if (plat_interrupted())
-    exit_program(INPUT_FILE);
+  switch (plat_interrupted()) {
+    case PLAT_STOP_NONE:
+      return;
+    case PLAT_STOP_TERMINATE:
+      exit_program(OTHER_EXIT);
+    default:
+      exit_program(INPUT_FILE);
+  }
 }

@@ -30,12 +30,15 @@ const char *exit_reason_name(int reason);
 // Does not return.  Runs once: a nested call only ends the process.
 [[noreturn]] void exit_program(int reason);
 
-// Makes Ctrl-C (SIGINT) end the run with reason INPUT_FILE.  The signal is
-// only recorded; the run ends at its next call of check_interrupt (which
-// the keyboard poll and the prompt reads make), so no hit line is cut.
+// Makes Ctrl-C (SIGINT) end the run with reason INPUT_FILE, and on POSIX
+// SIGTERM and SIGHUP with reason OTHER_EXIT.  The signal is only recorded;
+// the run ends at its next call of check_interrupt (which the keyboard poll
+// and the prompt reads make), so no hit line is cut.  A second such signal
+// ends the process at once.
 void install_interrupt_handler(void);
 
-// Ends the run with reason INPUT_FILE when Ctrl-C has come; else returns.
+// Ends the run when a stop has come: reason INPUT_FILE for Ctrl-C,
+// OTHER_EXIT for SIGTERM or SIGHUP (the first one counts); else returns.
 void check_interrupt(void);
 
 #endif  // KIVOR_RUN_EXIT_H_

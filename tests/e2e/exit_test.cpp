@@ -3,12 +3,14 @@
 // the user's terminal looks like afterwards.
 #include <signal.h>
 #include <stdio.h>
+#include <string.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -86,16 +88,18 @@ std::vector<std::string> make_large_tree(const temp_tree &t, int n) {
 }
 
 // A run over many hits whose standard output nobody reads yet: it stalls
-// writing hit lines, in the middle of its walk, with the terminal (when it
-// has one) taken for key reads.
+// writing hit lines, in the middle of its walk.  With a terminal, standard
+// output is a terminal too, unless piped (as into a pager), and the run
+// takes the terminal for key reads unless piped.
 struct stalled_run {
   temp_tree tree;
   std::vector<std::string> hits;
   live_options opt;
   std::unique_ptr<live_run> run;
 
-  explicit stalled_run(bool terminal, bool terminal_signals = true) {
-    hits = make_hits(tree, 300);
+  explicit stalled_run(bool terminal, bool terminal_signals = true, bool piped = false) {
+    opt.output_terminal = terminal && !piped;
+    hits = make_hits(tree, opt.output_terminal ? 1500 : 300);  // more than a terminal holds
     opt.cwd = tree.root();
     opt.terminal = terminal;
     opt.terminal_signals = terminal_signals;
@@ -157,12 +161,18 @@ TEST(Termination, EveryAllocationFailureNamesWhatFailedAndEndsWithReasonSix) {
 
 // ------------------------------------------------------------- keys
 
+// The run gives back only what it changed: a setting that another program
+// on the terminal changed meanwhile stays.
 TEST(Termination, EscStopsTheWalkWithWholeLinesAndTheTerminalGivenBack) {
   POSIX_TARGET_ONLY("keys typed at a pseudo-terminal");
   stalled_run s(true);
   live_run &r = *s.run;
   ASSERT_TRUE(r.wait_until_stalled());
   EXPECT_TRUE(keys_at_once(r)) << "the terminal should read keys at once during the walk";
+  struct termios m;
+  ASSERT_TRUE(r.terminal_modes(&m));
+  m.c_cc[VERASE] = 8;
+  ASSERT_TRUE(r.set_terminal_modes(m));
   r.type("\x1b");
   run_result res = r.finish();
   EXPECT_EQ(res.status, 1);
@@ -172,6 +182,7 @@ TEST(Termination, EscStopsTheWalkWithWholeLinesAndTheTerminalGivenBack) {
   EXPECT_GT(count, 0u);
   EXPECT_LT(count, s.hits.size());
   EXPECT_TRUE(r.terminal_is_usable());
+  EXPECT_TRUE(r.terminal_modes(&m) && m.c_cc[VERASE] == 8);
 }
 
 TEST(Termination, AnotherKeyIsConsumedAndTheRunEndsNormally) {
@@ -183,7 +194,8 @@ TEST(Termination, AnotherKeyIsConsumedAndTheRunEndsNormally) {
   run_result res = r.finish();
   EXPECT_EQ(res.status, 0);
   EXPECT_EQ(normalise(res.out), run_out(joined(s.hits, s.hits.size())));
-  EXPECT_EQ(normalise(res.err), run_err(dir_line(s.tree, ""), 300, 300));
+  const int n = (int)s.hits.size();
+  EXPECT_EQ(normalise(res.err), run_err(dir_line(s.tree, ""), n, n));
   EXPECT_EQ(r.typed_unread(), 0);
   EXPECT_TRUE(r.terminal_is_usable());
 }
@@ -247,8 +259,8 @@ TEST(Termination, InterruptDuringTheWalkOfALargeTree) {
   EXPECT_TRUE(whole_hit_lines(res.out, hits, &count));
 }
 
-// Esc and Ctrl-C while hits go to a hit file: the file is closed with the
-// lines written so far, each whole.
+// Esc, Ctrl-C, SIGTERM and SIGHUP while hits go to a hit file: the file is
+// closed with the lines written so far, each whole.
 TEST(Termination, AnOpenHitFileIsClosedWithWholeLines) {
   POSIX_TARGET_ONLY("keys at a pseudo-terminal and Ctrl-C");
   temp_tree t;
@@ -262,12 +274,15 @@ TEST(Termination, AnOpenHitFileIsClosedWithWholeLines) {
   } ways[] = {
       {"USER_ABORTED", 1, [](live_run &r) { r.type("\x1b"); }},
       {"INPUT_FILE", 2, [](live_run &r) { r.send(SIGINT); }},
+      {"OTHER_EXIT", 7, [](live_run &r) { r.send(SIGTERM); }},
+      {"OTHER_EXIT", 7, [](live_run &r) { r.send(SIGHUP); }},
   };
   for (auto &w : ways) {
     SCOPED_TRACE(w.reason);
     live_options opt;
     opt.cwd = t.root();
     opt.terminal = true;
+    opt.output_terminal = true;  // Esc is not seen when standard output is a pipe
     live_run r(args, opt);
     ASSERT_TRUE(r.wait_for_err(dir_line(t, "")));
     w.stop(r);
@@ -283,36 +298,85 @@ TEST(Termination, AnOpenHitFileIsClosedWithWholeLines) {
   }
 }
 
-TEST(Termination, ASecondCtrlCEndsAtOnceWithTheTerminalGivenBack) {
+// Ctrl-C, SIGTERM and SIGHUP are stops alike: the second ends the run at once.
+TEST(Termination, ASecondStopEndsAtOnceWithTheTerminalGivenBack) {
   POSIX_TARGET_ONLY("Ctrl-C (Wine handles it unlike Windows)");
-  stalled_run s(true);
-  live_run &r = *s.run;
-  ASSERT_TRUE(r.wait_until_stalled());
-  // Two signals sent before the first is delivered would count as one.
-  r.send(SIGINT);  // recorded; the run still waits to finish its line
-  ASSERT_TRUE(r.wait_until([&] { return !r.pending(SIGINT); }));
-  r.send(SIGINT);
-  run_result res = r.finish();
-  EXPECT_EQ(res.status, 128 + SIGINT);
-  EXPECT_EQ(normalise(res.err), "\n" + dir_line(s.tree, ""));  // no termination line
-  EXPECT_TRUE(r.terminal_is_usable());
+  for (auto pair : {std::make_pair(SIGINT, SIGINT), std::make_pair(SIGTERM, SIGINT),
+                    std::make_pair(SIGHUP, SIGTERM)}) {
+    SCOPED_TRACE(std::to_string(pair.first) + " then " + std::to_string(pair.second));
+    stalled_run s(true);
+    live_run &r = *s.run;
+    ASSERT_TRUE(r.wait_until_stalled());
+    // Two signals sent before the first is delivered would count as one.
+    r.send(pair.first);  // recorded; the run still waits to finish its line
+    ASSERT_TRUE(r.wait_until([&] { return !r.pending(pair.first); }));
+    r.send(pair.second);
+    run_result res = r.finish();
+    EXPECT_EQ(res.status, 128 + pair.second);
+    EXPECT_EQ(normalise(res.err), "\n" + dir_line(s.tree, ""));  // no termination line
+    EXPECT_TRUE(r.terminal_is_usable());
+  }
 }
 
 // ------------------------------------------------ other signals, terminal
 
-TEST(Termination, TermSignalGivesTheTerminalBack) {
+// SIGTERM and SIGHUP end the run at its next file, like Ctrl-C but with
+// reason OTHER_EXIT; other ending signals give the terminal back and take
+// their default action.
+TEST(Termination, EndingSignalsEndTheRunWithTheTerminalGivenBack) {
   POSIX_TARGET_ONLY("signals and pseudo-terminals");
-  for (int sig : {SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(sig);
-    stalled_run s(true);
+  struct {
+    int sig;
+    bool piped;  // standard output a pipe (else a terminal)
+    int status;
+    const char *reason;  // nullptr: no termination line
+  } cases[] = {
+      {SIGTERM, true, 7, "OTHER_EXIT"},
+      {SIGHUP, false, 7, "OTHER_EXIT"},
+      {SIGALRM, false, 128 + SIGALRM, nullptr},
+  };
+  for (auto &c : cases) {
+    SCOPED_TRACE(c.sig);
+    stalled_run s(true, true, c.piped);
     live_run &r = *s.run;
     ASSERT_TRUE(r.wait_until_stalled());
-    ASSERT_TRUE(keys_at_once(r));
-    r.send(sig);
+    ASSERT_EQ(keys_at_once(r), !c.piped);
+    r.send(c.sig);
     run_result res = r.finish();
-    EXPECT_EQ(res.status, 128 + sig);
+    EXPECT_EQ(res.status, c.status);
+    if (c.reason != nullptr) {
+      EXPECT_EQ(normalise(res.err), s.err_ended(c.reason));
+      size_t count = 0;
+      EXPECT_TRUE(whole_hit_lines(res.out, s.hits, &count));
+      EXPECT_LT(count, s.hits.size());
+    }
     EXPECT_TRUE(r.terminal_is_usable());
   }
+}
+
+// With its output piped (into a pager), the run leaves the shared terminal
+// alone: its settings are never changed and typed keys stay for the pager,
+// Esc among them.
+TEST(Termination, WithOutputPipedTheTerminalAndItsKeysAreLeftAlone) {
+  POSIX_TARGET_ONLY("keys typed at a pseudo-terminal");
+  stalled_run s(true, true, true);
+  live_run &r = *s.run;
+  struct termios before, during, after;
+  ASSERT_TRUE(r.terminal_modes(&before));
+  ASSERT_TRUE(r.wait_until_stalled());
+  r.type("\x1b");
+  usleep(100 * 1000);
+  ASSERT_TRUE(r.terminal_modes(&during));
+  run_result res = r.finish();
+  ASSERT_TRUE(r.terminal_modes(&after));
+  EXPECT_EQ(res.status, 0);
+  EXPECT_EQ(normalise(res.out), run_out(joined(s.hits, s.hits.size())));
+  EXPECT_EQ(r.typed_unread(), 1);
+  for (const struct termios *m : {&during, &after}) {
+    EXPECT_EQ(m->c_lflag, before.c_lflag);
+    EXPECT_EQ(memcmp(m->c_cc, before.c_cc, sizeof before.c_cc), 0);
+  }
+  EXPECT_TRUE(r.terminal_is_usable());
 }
 
 TEST(Termination, SuspendGivesTheTerminalBackAndResumeTakesItAgain) {

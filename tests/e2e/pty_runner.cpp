@@ -31,6 +31,29 @@ int status_of(int wait_status) {
   return -1;
 }
 
+// The program's state letter and the processor time it has used, from
+// /proc; false once it has ended.
+bool process_state(pid_t pid, char *state, unsigned long long *ticks) {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
+  FILE *f = fopen(path, "r");
+  if (f == nullptr)
+    return false;
+  char buf[1024];
+  size_t n = fread(buf, 1, sizeof buf - 1, f);
+  fclose(f);
+  buf[n] = '\0';
+  const char *p = strrchr(buf, ')');
+  unsigned long long utime = 0, stime = 0;
+  // state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt utime stime
+  if (p == nullptr ||
+      sscanf(p + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", state, &utime,
+             &stime) != 3)
+    return false;
+  *ticks = utime + stime;
+  return *state != 'Z' && *state != 'X';
+}
+
 // In the child: the signal state a program gets from an interactive shell,
 // whatever the test process inherited (CI may start it with SIGINT ignored).
 void default_signals() {
@@ -54,12 +77,27 @@ live_run::live_run(const std::vector<std::string> &args, const live_options &opt
   argv.push_back(nullptr);
 
   int out[2], err[2], report[2];
-  if (pipe(out) != 0 || pipe(err) != 0 || pipe(report) != 0)
+  if (pipe(err) != 0 || pipe(report) != 0)
     abort();
-  if (opt.hold_output)
-    fcntl(out[0], F_SETPIPE_SZ, 4096);
-  int cap = fcntl(out[0], F_GETPIPE_SZ);
-  out_capacity_ = cap > 0 ? (size_t)cap : 65536;
+  if (opt.output_terminal) {
+    out[0] = posix_openpt(O_RDWR | O_NOCTTY);
+    if (out[0] < 0 || grantpt(out[0]) != 0 || unlockpt(out[0]) != 0)
+      abort();
+    out[1] = open(ptsname(out[0]), O_RDWR | O_NOCTTY);
+    if (out[1] < 0)
+      abort();
+    struct termios modes;
+    tcgetattr(out[1], &modes);
+    cfmakeraw(&modes);
+    tcsetattr(out[1], TCSANOW, &modes);
+  } else {
+    if (pipe(out) != 0)
+      abort();
+    if (opt.hold_output)
+      fcntl(out[0], F_SETPIPE_SZ, 4096);
+    int cap = fcntl(out[0], F_GETPIPE_SZ);
+    out_capacity_ = cap > 0 ? (size_t)cap : 65536;
+  }
 
   if (opt.terminal) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
@@ -126,7 +164,10 @@ live_run::live_run(const std::vector<std::string> &args, const live_options &opt
     _exit(status_of(st));
   }
 
-  close(out[1]);
+  if (opt.output_terminal)
+    out_tty_ = out[1];  // kept to stop and restart the output; closed by finish
+  else
+    close(out[1]);
   close(err[1]);
   close(report[1]);
   pid_ = child_;
@@ -158,6 +199,10 @@ void live_run::send(int sig) {
 
 bool live_run::terminal_modes(struct termios *modes) const {
   return slave_ >= 0 && tcgetattr(slave_, modes) == 0;
+}
+
+bool live_run::set_terminal_modes(const struct termios &modes) {
+  return slave_ >= 0 && tcsetattr(slave_, TCSANOW, &modes) == 0;
 }
 
 bool live_run::terminal_is_usable() const {
@@ -197,6 +242,27 @@ bool live_run::wait_until_stalled() {
   long long deadline = now_ms() + 10000;
   int last = -1;
   long long since = now_ms();
+  if (out_capacity_ == 0) {  // a terminal: how full it is cannot be seen, so
+    // the program is watched instead: asleep without using the processor
+    unsigned long long last_ticks = ~0ULL;
+    while (now_ms() < deadline) {
+      pump(10, false);
+      char state;
+      unsigned long long ticks;
+      if (!process_state(pid_, &state, &ticks))
+        return false;
+      if (state != 'S' || ticks != last_ticks) {
+        last_ticks = ticks;
+        since = now_ms();
+      } else if (now_ms() - since >= 300) {
+        // A terminal wakes its writer only when it is read; a signal would
+        // let it on into room made meanwhile.  Stopping the output holds it.
+        tcflow(out_tty_, TCOOFF);
+        return true;
+      }
+    }
+    return false;
+  }
   while (now_ms() < deadline) {
     pump(10, false);
     int n = 0;
@@ -266,6 +332,11 @@ bool live_run::pending(int sig) const {
 
 run_result live_run::finish() {
   finished_ = true;
+  if (out_tty_ >= 0) {
+    tcflow(out_tty_, TCOON);
+    close(out_tty_);  // the program's copy is then the last: its end ends the reads
+    out_tty_ = -1;
+  }
   long long deadline = now_ms() + timeout_seconds_ * 1000LL;
   while (out_ >= 0 || err_ >= 0) {
     if (now_ms() >= deadline) {

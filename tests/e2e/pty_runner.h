@@ -22,8 +22,10 @@ struct live_options {
   std::vector<std::string> env;    // extra NAME=VALUE settings
   bool terminal = false;           // standard input a pseudo-terminal (else /dev/null)
   bool terminal_signals = true;    // the terminal turns Ctrl-C into SIGINT (ISIG)
-  bool hold_output = false;        // standard output is a one-page pipe left unread
-                                   // until drain_output or finish: the run stalls on it
+  bool hold_output = false;        // standard output is left unread until finish: the
+                                   // run stalls on it (a one-page pipe fills at once)
+  bool output_terminal = false;    // standard output a terminal of its own (raw: bytes
+                                   // pass unchanged), not a pipe, as when run at a shell
   std::function<void()> in_child;  // more set-up in the child just before the start
   int timeout_seconds = 60;        // the run is killed after this
 };
@@ -46,14 +48,17 @@ class live_run {
   // The terminal's settings now; false without a terminal.
   bool terminal_modes(struct termios *modes) const;
 
+  // Changes the terminal's settings, as another program on it would.
+  bool set_terminal_modes(const struct termios &modes);
+
   // True when the terminal echoes and reads by lines, as a user needs it.
   bool terminal_is_usable() const;
 
   // Bytes typed on the terminal that nobody has read.
   int typed_unread() const;
 
-  // With hold_output: waits until the run has filled its output pipe and
-  // waits for room.  False if that does not happen within a few seconds.
+  // With hold_output: waits until the run has filled its output and waits
+  // for room.  False if that does not happen within a few seconds.
   bool wait_until_stalled();
 
   // Reads the error stream (and standard output, unless held) until it
@@ -80,7 +85,8 @@ class live_run {
   pid_t pid_ = -1;
   int out_ = -1, err_ = -1;
   int master_ = -1, slave_ = -1;
-  size_t out_capacity_ = 0;
+  int out_tty_ = -1;  // with output_terminal: the terminal's side the program writes to
+  size_t out_capacity_ = 0;  // 0: standard output is a terminal
   int timeout_seconds_;
   std::string out_text_, err_text_;
   bool finished_ = false;
