@@ -7,6 +7,7 @@
 #include "detect/access.h"
 #include "detect/shorten.h"
 #include "log/shown.h"
+#include "log/hitfile.h"
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
@@ -149,6 +150,7 @@ static void judge_packet(const char *display, long n) {
   hit_line_start(display, g_packet_kinds[kind]);
   fputs(suffix, g_hit_stream);
   fputs("\n", g_hit_stream);
+  check_hit_stream(0);
   g_hits_found++;
 }
 
@@ -166,6 +168,7 @@ static void judge_text(const char *display, long n) {
     return;
   hit_line_start(display, kind);
   fputs("\n", g_hit_stream);
+  check_hit_stream(0);
   g_hits_found++;
 }
 
@@ -213,11 +216,19 @@ void check_file(const char *directory, const char *file_name) {
   if (display == NULL)  // no memory to shorten: show the name as it is
     display = pg_check_path;
 
-  g_files_searched++;
-  if (g_settings->skip_com && is_com_file(pg_check_path))
+  if (g_settings->skip_com && is_com_file(pg_check_path)) {
+    g_files_searched++;
     return;
+  }
 
+  // The hit file reached by another name (a link) is passed over like the
+  // hit file itself: known by the identity that the open has just read.
   plat_handle fh = open_for_reading(pg_check_path);
+  if (fh != PLAT_INVALID_HANDLE && is_hit_file(fh)) {
+    plat_close(fh);
+    return;
+  }
+  g_files_searched++;
   if (fh == PLAT_INVALID_HANDLE) {
     fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
     return;

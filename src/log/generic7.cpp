@@ -39,35 +39,50 @@ static size_t end_mark(const unsigned char *p, size_t n) {
   return ctrl_z != NULL ? (size_t)((const unsigned char *)ctrl_z - p) : cut;
 }
 
-// Reads the file open as h from its start, at most size bytes, one chunk at
-// a time, and returns the offset of its first NUL or Ctrl-Z; -1 when there
-// is none, or when a read fails before one is found (the file is then left
-// alone rather than cut at a guess).
-static int64_t find_cut(plat_handle h, int64_t size) {
-  // One buffer serves every accounting file of the run.  It is taken only
-  // for a file long enough to be cut, which is where a failure to get it
-  // ends the run.
-  static unsigned char *chunk = NULL;
-  const size_t chunk_size = (size_t)TRIM_UNITS * 4;
-  if (chunk == NULL)
-    chunk = (unsigned char *)get_unit_buffer(TRIM_UNITS);
+// True when the n bytes at p are all NUL or Ctrl-Z.
+static bool only_padding(const unsigned char *p, size_t n) {
+  for (size_t i = 0; i < n; i++)
+    if (p[i] != 0 && p[i] != CTRL_Z)
+      return false;
+  return true;
+}
 
-  int64_t done = 0;
+enum {
+  NO_CUT = -1,   // no mark, or a read failed: the file stays as it is
+  FOREIGN = -2,  // other bytes follow the first mark
+};
+
+// Reads the file open as h from its start, at most size bytes, one chunk of
+// chunk_size bytes at a time into chunk, and returns the offset of its
+// first NUL or Ctrl-Z when only such bytes follow it; NO_CUT or FOREIGN.
+static int64_t find_cut(plat_handle h, int64_t size, unsigned char *chunk, size_t chunk_size) {
+  int64_t done = 0, cut = NO_CUT;
   while (done < size) {
     int64_t left = size - done;
     size_t want = left < (int64_t)chunk_size ? (size_t)left : chunk_size;
     long n = plat_read(h, chunk, want);
-    if (n <= 0)  // a failure, or the file ended early
-      return -1;
-    size_t at = end_mark(chunk, (size_t)n);
-    if (at < (size_t)n)
-      return done + (int64_t)at;
+    if (n <= 0)  // a failure, or the file ended early: no cut at a guess
+      return NO_CUT;
+    size_t from = 0;
+    if (cut < 0) {
+      from = end_mark(chunk, (size_t)n);
+      if (from < (size_t)n)
+        cut = done + (int64_t)from;
+    }
+    if (cut >= 0 && !only_padding(chunk + from, (size_t)n - from))
+      return FOREIGN;
     done += n;
   }
-  return -1;
+  return cut;
 }
 
-void trim_file_at_eof(const char *path) {
+int trim_file_at_eof(const char *path) {
+  // One buffer serves every accounting file of the run.  It is taken only
+  // for a file long enough to be cut, which is where a failure to get it
+  // ends the run; a shorter one fits a small buffer of its own.
+  static unsigned char *chunk = NULL;
+  unsigned char small[MIN_TRIM_SIZE];
+
   plat_handle h = plat_open_rw_existing(path);
   if (h == PLAT_INVALID_HANDLE)
     h = plat_create_new(path);
@@ -77,10 +92,16 @@ void trim_file_at_eof(const char *path) {
     exit(1);
   }
   int64_t size = plat_file_size(h);
+  int64_t cut = NO_CUT;
   if (size >= MIN_TRIM_SIZE) {
-    int64_t cut = find_cut(h, size);
+    if (chunk == NULL)
+      chunk = (unsigned char *)get_unit_buffer(TRIM_UNITS);
+    cut = find_cut(h, size, chunk, (size_t)TRIM_UNITS * 4);
     if (cut >= 0)
       plat_truncate(h, cut);
+  } else if (size > 0) {
+    cut = find_cut(h, size, small, sizeof small);  // looked at, never cut
   }
   plat_close(h);
+  return cut == FOREIGN ? 1 : 0;
 }

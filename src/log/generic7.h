@@ -15,12 +15,15 @@ extern const char g_generic7_module[];
 void *get_unit_buffer(size_t units);
 
 // Opens the named file for reading and writing, creating it empty when it
-// does not exist, and cuts it at its first NUL or Ctrl-Z byte; a file under
-// 10 bytes, or one that holds neither byte, is left as it is.  When the file
-// can be neither opened nor created, writes
-// "\n<module>\n392\nerror opening <path>\n" to the error stream and ends the
-// process at once with status 1 (no termination line).  A read that fails
-// leaves the file unchanged.
-void trim_file_at_eof(const char *path);
+// does not exist, and cleans its end: when everything from its first NUL or
+// Ctrl-Z byte to its end is NUL or Ctrl-Z bytes (padding), the file is cut
+// at that first byte and 0 is returned.  A file under 10 bytes is never
+// cut; a file without either byte, one that is not a regular file, or one
+// whose read fails is left as it is, and 0 is returned.  A file that holds
+// any other byte after its first NUL or Ctrl-Z is no text log: it is left
+// untouched and 1 is returned.  When the file can be neither opened nor
+// created, writes "\n<module>\n392\nerror opening <path>\n" to the error
+// stream and ends the process at once with status 1 (no termination line).
+int trim_file_at_eof(const char *path);
 
 #endif  // KIVOR_LOG_GENERIC7_H_

@@ -44,33 +44,42 @@ TEST(Trim, MissingFileIsCreatedEmpty) {
   fclose(f);
 }
 
-TEST(Trim, CutsAtTheFirstNulOrCtrlZFromTenBytesOn) {
+// Trailing NUL and Ctrl-Z padding is cut; a file holding anything else after
+// its first such byte is no log and keeps every byte, whatever its size.
+TEST(Trim, CutsOnlyPaddingFromTenBytesOn) {
   temp_tree t;
   struct {
     std::string in, out;
+    int result;
   } rows[] = {
-      {std::string("123456789\0", 10), "123456789"},
-      {std::string("\x1a" "234567890", 10), ""},
-      {std::string("\0" "234567890", 10), ""},
-      {std::string("ab\x1a" "cd\0" "efghij", 12), "ab"},
-      {std::string("ab\0" "cd\x1a" "efghij", 12), "ab"},
-      {"no marks here, line one\nline two\n", "no marks here, line one\nline two\n"},
-      {"last byte is the mark\x1a", "last byte is the mark"},
+      {std::string("123456789\0", 10), "123456789", 0},
+      {std::string("ab\x1a\0\0\x1a\0\0\0\0\x1a\0", 12), "ab", 0},
+      {std::string("\0\0\0\0\0\0\0\0\0\0", 10), "", 0},
+      {"no marks here, line one\nline two\n", "no marks here, line one\nline two\n", 0},
+      {std::string("\x1a" "234567890", 10), std::string("\x1a" "234567890", 10), 1},
+      {std::string("ab\0" "cd\x1a" "efghij", 12), std::string("ab\0" "cd\x1a" "efghij", 12), 1},
+      {std::string("\x99\x00\x8d" "key ring", 11), std::string("\x99\x00\x8d" "key ring", 11), 1},
+      {std::string("nine\0byte", 9), std::string("nine\0byte", 9), 1},
   };
-  for (auto &r : rows)
-    EXPECT_EQ(trimmed(t, "acct", r.in), r.out) << r.in;
+  for (auto &r : rows) {
+    t.write("acct", r.in);
+    EXPECT_EQ(trim_file_at_eof(t.path("acct").c_str()), r.result) << r.in;
+    EXPECT_EQ(t.read("acct"), r.out) << r.in;
+  }
 }
 
-// The file is searched a chunk at a time: marks on either side of a chunk
-// boundary, far into a large file, and a large file without any.
+// The file is read a chunk at a time: a mark on either side of a chunk
+// boundary with padding to the end, one byte of data chunks after it, and a
+// large file without any mark.
 TEST(Trim, CutPointAcrossChunks) {
   temp_tree t;
   const size_t chunk = 65536;
   for (size_t at : {chunk - 1, chunk, chunk + 1, 5 * chunk + 7}) {
-    std::string in(6 * chunk, 'x');
-    in[at] = '\x1a';
-    in[at + 3] = '\0';
+    std::string in = std::string(at, 'x') + std::string(6 * chunk - at, '\0');
+    in[at + 3] = '\x1a';
     EXPECT_EQ(trimmed(t, "acct", in).size(), at) << "mark at " << at;
+    in.back() = 'x';
+    EXPECT_EQ(trimmed(t, "acct", in), in) << "data after the mark at " << at;
   }
   std::string plain(3 * chunk + 5, 'y');
   EXPECT_EQ(trimmed(t, "acct", plain), plain);

@@ -4,9 +4,31 @@
 
 #include <stdio.h>
 
+#include "platform/platform.h"
+
 // Opens the hit file named by g_hit_file_name when hit_file_mode asks for
 // one (1: emptied, 2 or more: appended) and makes it g_hit_stream; leaves
-// standard output when the open fails.  No message either way.
+// standard output when the open fails, with no message.  A hit file that is
+// the open accounting file, by whatever name, is not opened: that is said
+// on the error stream and the run ends with OUTPUT_FILE before anything is
+// written.  A FIFO without a reader is waited for; Ctrl-C ends the wait and
+// the run (INPUT_FILE).
 void open_hit_file(void);
+
+// True when h is open on the hit file, by whatever name it was reached;
+// false when no hit file is open.  No system call for a handle that
+// plat_open_read has just returned.
+bool is_hit_file(plat_handle h);
+
+// Ends the run with WRITE_ERROR, after "couldn't write the hit file <name>:
+// <reason>" (or "... the hit lines to standard output: <reason>") on the
+// error stream, when a write to the hit stream has failed.  With flush, what
+// the stream holds back is written out first.
+void check_hit_stream(int flush);
+
+// Flushes the hit stream and closes the hit file when one is open;
+// g_hit_stream is standard output afterwards.  0 when everything reached
+// the file, else -1 after the message of check_hit_stream.
+int close_hit_file(void);
 
 #endif  // KIVOR_LOG_HITFILE_H_

@@ -6,6 +6,8 @@
 
 #include "log/accounting.h"
 #include "log/shown.h"
+#include "log/hitfile.h"
+#include "run/exit.h"
 #include "run/globals.h"
 
 // "(8*)": the hours west of UTC, and a star for a zone with daylight saving.
@@ -54,8 +56,10 @@ static void write_hit_stamp(FILE *f, const struct zone_times *z, int argc, char 
 }
 
 void write_start_stamp(const struct zone_times *z, int argc, char **argv) {
-  if (g_acct_file != NULL)
+  if (g_acct_file != NULL) {
+    begin_accounting_record();
     write_account_stamp(g_acct_file, z, argc, argv);
+  }
   write_hit_stamp(g_hit_stream, z, argc, argv);
 }
 
@@ -67,6 +71,10 @@ void print_start_stamp(int argc, char **argv) {
     exit(1);
   }
   write_start_stamp(&z, argc, argv);
+  // A file that cannot take the stamp (a full disk) ends the run now, not
+  // after a walk whose hits it would lose.
+  check_hit_stream(1);
+  check_accounting_file(1);
 }
 
 void write_summary(FILE *f, int32_t files, int32_t hits, long long elapsed) {
@@ -85,6 +93,7 @@ void print_summary(void) {
   if (g_acct_file != NULL) {
     write_summary(g_acct_file, g_files_searched, g_hits_found, elapsed);
     fputs("***************************************************\n", g_acct_file);
-    close_accounting_file();
+    if (close_accounting_file() != 0)
+      exit_program(WRITE_ERROR);
   }
 }

@@ -12,7 +12,9 @@
 // line (argv[0] to argv[argc - 1]; on standard output it is not echoed).
 // When the clock cannot be rendered, writes
 // "\nCan't get timezone information\n" to the error stream and ends the
-// process at once with status 1.
+// process at once with status 1.  Both files are then flushed: one that
+// did not take the stamp ends the run with WRITE_ERROR (check_hit_stream,
+// check_accounting_file).
 void print_start_stamp(int argc, char **argv);
 
 // The writing part of print_start_stamp, for the times in *z.
@@ -20,7 +22,8 @@ void write_start_stamp(const struct zone_times *z, int argc, char **argv);
 
 // Writes files searched, possible hits and the elapsed time since
 // g_start_time to the error stream and the accounting file, then ends the
-// accounting file's record with a row of 51 asterisks and closes it.
+// accounting file's record with a row of 51 asterisks and closes it; a
+// record that did not reach the file ends the run with WRITE_ERROR.
 void print_summary(void);
 
 // The count and elapsed-time lines of the summary, to f.

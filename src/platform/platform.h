@@ -65,6 +65,24 @@ long plat_read(plat_handle h, void *buffer, size_t count);
 // CloseHandle.
 void plat_close(plat_handle h);
 
+// The identity of a file, whatever name reached it: device and inode on
+// POSIX, volume serial number and file index on Windows.
+struct plat_file_id {
+  uint64_t volume;
+  uint64_t index;
+};
+
+// The identity of the file open as h (a handle of plat_open_read, or of the
+// accounting file routines below).  1 when *id was filled, 0 when it could
+// not be read.  For the handle plat_open_read returned last this costs no
+// system call: the open already read it.
+int plat_handle_id(plat_handle h, struct plat_file_id *id);
+
+// The same for an open stream, and for the file a path names (links
+// followed; 0 when nothing is there).
+int plat_stream_id(FILE *f, struct plat_file_id *id);
+int plat_path_id(const char *path, struct plat_file_id *id);
+
 // ------------------------------------------------------------------ paths
 // GetFullPathNameA / _fullpath: the absolute form of path in out (size
 // bytes).  Relative paths are joined to the current directory; "." and ".."
@@ -146,6 +164,22 @@ void plat_catch_interrupt(void);
 // The first stop recorded (PLAT_STOP_INTERRUPT or PLAT_STOP_TERMINATE);
 // PLAT_STOP_NONE, 0, while none has come.
 int plat_interrupted(void);
+
+// ------------------------------------------------ output files, streams
+// Standard input, output and error as the run needs them: on POSIX, each of
+// descriptors 0, 1 and 2 that the process was started without is opened on
+// /dev/null, so that no file the run opens later takes its number (and
+// receives what was meant for a standard stream).  Called first thing, before
+// anything is opened.  Windows: nothing to do, since the C runtime keeps its
+// descriptors 0 to 2 for the standard streams even when the process has no
+// standard handle, and a file never takes their place.
+void plat_open_standard_streams(void);
+
+// fopen(path, append ? "a" : "w"): the hit file.  POSIX: a FIFO without a
+// reader does not block the run in the open: it is retried every few
+// milliseconds until a reader comes, and given up when Ctrl-C has come
+// (plat_interrupted then says so).  NULL when the file cannot be opened.
+FILE *plat_open_output(const char *path, int append);
 
 // ---------------------------------------------------------- text output
 // The banner's code page 437 box bytes (0xBA, 0xBB, 0xBC, 0xC8, 0xC9, 0xCD

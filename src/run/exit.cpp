@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "log/accounting.h"
+#include "log/hitfile.h"
 #include "platform/platform.h"
 #include "run/globals.h"
 
@@ -40,11 +42,13 @@ void exit_program(int reason) {
   }
   terminating = 1;
 
+  // Hits or a record that did not reach their file are said; a run that was
+  // ending well then ends with WRITE_ERROR.
   if (g_settings != NULL && g_settings->hit_file_mode != 0 && g_hit_stream != NULL &&
-      g_hit_stream != stdout) {
-    fclose(g_hit_stream);  // its result does not change the way out
-    g_hit_stream = stdout;
-  }
+      g_hit_stream != stdout && close_hit_file() != 0 && reason < 1)
+    reason = WRITE_ERROR;
+  if (close_accounting_file() != 0 && reason < 1)
+    reason = WRITE_ERROR;
   if (reason < 1) {
     fputs("Normal termination\n", stderr);
   } else {

@@ -15,6 +15,7 @@
 static char program_path[PATH_BUF];  // argument 0 as a full path
 
 int main(int argc, char **argv) {
+  plat_open_standard_streams();  // before anything can take their numbers
   set_names_in_chars(plat_names_utf8() != 0);
   if (plat_program_path(argv[0], program_path, sizeof program_path) != 0)
     argv[0] = program_path;
@@ -58,6 +59,9 @@ int main(int argc, char **argv) {
   }
 
   check_interrupt();  // Ctrl-C after the last file: no summary either
+  // Every hit must have reached its file before the summary counts it.
+  if (close_hit_file() != 0)
+    exit_program(WRITE_ERROR);
   print_summary();
   return 0;
 }

@@ -79,15 +79,15 @@ static int32_t read_width(const char *s) {
 
 static int opt_accounting(struct option_walk *w) {
   if (w->group[w->pos - 1] == '+') {  // +1 closes the accounting file
-    close_accounting_file();
+    if (close_accounting_file() != 0)
+      exit_program(WRITE_ERROR);
     return NEXT_LETTER;
   }
   bool rest = w->group[w->pos + 1] != '\0';
   const char *name = take_value(w);
   if (name == NULL || (!rest && name[0] == '-'))
     print_usage();
-  override_accounting_file(name);  // a second -1 closes the first file
-  g_acct_file = open_accounting_file(name);
+  g_acct_file = open_accounting_file(name);  // a second -1 closes the first file
   return GROUP_DONE;
 }
 

@@ -1,6 +1,7 @@
 // The ways a run ends early: exhausted memory, Esc, Ctrl-C as a key and as
 // a signal, termination signals, an unreadable current directory, and what
 // the user's terminal looks like afterwards.
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
@@ -395,6 +396,40 @@ TEST(Termination, SuspendGivesTheTerminalBackAndResumeTakesItAgain) {
   EXPECT_EQ(res.status, 1);
   EXPECT_EQ(normalise(res.err), s.err_ended("USER_ABORTED"));
   EXPECT_TRUE(r.terminal_is_usable());
+}
+
+// A FIFO named as the hit file: the run waits for its reader without
+// holding Ctrl-C off, and writes to it once one comes.
+TEST(Termination, AFifoHitFileWaitsForItsReaderAndCtrlCEndsTheWait) {
+  POSIX_TARGET_ONLY("FIFOs and signals");
+  temp_tree t;
+  std::vector<std::string> hits = make_hits(t, 1);
+  t.mkfifo("hits.fifo");
+  const std::vector<std::string> args = {"-o", t.path("hits.fifo")};
+  live_options opt;
+  opt.cwd = t.root();
+  {
+    live_run r(args, opt);
+    usleep(300 * 1000);  // well into its wait
+    r.send(SIGINT);
+    run_result res = r.finish();
+    EXPECT_EQ(res.status, 2);
+    EXPECT_EQ(res.out, "");
+    EXPECT_EQ(res.err, termination("INPUT_FILE"));
+  }
+  live_run r(args, opt);
+  usleep(100 * 1000);
+  int fd = open(t.path("hits.fifo").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  std::string got;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0)
+    got.append(buf, (size_t)n);
+  close(fd);
+  run_result res = r.finish();
+  EXPECT_EQ(res.status, 0);
+  EXPECT_EQ(normalise(got), hit_file_run(args, hits[0]));
 }
 
 // ---------------------------------------------- no current directory

@@ -1,6 +1,8 @@
 // What a run leaves behind it: the start stamp, the summary, the hit file and
 // the accounting file.
+#include <fcntl.h>
 #include <stdio.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "expect.h"
+#include "pty_runner.h"
 #include "runner.h"
 
 namespace {
@@ -150,15 +153,15 @@ TEST_F(AccountingLog, TwoRunsLeaveTwoWholeRecords) {
             text_file("kept from before\n" + record(args, 2, 1) + record(args, 2, 1)));
 }
 
-// Everything from the first NUL or Ctrl-Z on is cut before the record is
-// appended, unless the file is shorter than 10 bytes.
+// Trailing NUL and Ctrl-Z padding is cut before the record is appended,
+// unless the file is shorter than 10 bytes.
 TEST_F(AccountingLog, CleanedBeforeTheRecordIsAppended) {
   struct {
     std::string before, kept;
   } rows[] = {
-      {std::string("\x1a" "old record\n"), ""},
-      {std::string("old record\n\0\0\0\0", 15), "old record\n"},
-      {std::string("nine\0byte", 9), std::string("nine\0byte", 9)},
+      {std::string("\x1a\0\x1a\0\x1a\0\x1a\0\x1a\0", 10), ""},
+      {std::string("old record\n\0\0\x1a\0", 15), "old record\n"},
+      {std::string("nine\0\0\0\0", 9), std::string("nine\0\0\0\0", 9)},
   };
   for (auto &row : rows) {
     tree.write("acct.log", row.before);
@@ -170,7 +173,7 @@ TEST_F(AccountingLog, CleanedBeforeTheRecordIsAppended) {
 }
 
 // A log of hundreds of megabytes: every record in it stays, and the cut
-// still finds a Ctrl-Z at its very end.  The program only ever cuts and
+// still finds the padding at its very end.  The program only ever cuts and
 // appends, so the length and the new tail show that nothing else moved.
 TEST_F(AccountingLog, LargeLogKeepsEveryRecord) {
   const std::string line = "an earlier record, kept as it was written by an earlier run\n";
@@ -180,7 +183,7 @@ TEST_F(AccountingLog, LargeLogKeepsEveryRecord) {
   for (size_t i = 0; i < lines; i++)
     big += line;
   const size_t kept = big.size();
-  big += "\x1a" "junk after the end";
+  big += "\x1a" + std::string(100000, '\0');  // padding across chunks
   tree.write("big.log", big);
   big.clear();
   big.shrink_to_fit();
@@ -216,6 +219,170 @@ TEST_F(AccountingLog, UnopenableLogEndsTheRunWithStatusOne) {
     EXPECT_EQ(r.status, 1) << name;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "\n\\Work\\C70\\Lib70\\Generic7\n392\nerror opening " + name + "\n");
+  }
+}
+
+// What is no accounting log is refused before anything is written: a key
+// ring (data after its NUL byte), by its name, through a link or after a
+// good log, and the hit file named as the log, in either order or through
+// a link.  Every file stays as it was.
+TEST_F(AccountingLog, WhatIsNoLogIsRefusedUntouched) {
+  const std::string log_text = "a record\n";
+  tree.write("key.pgp", kKey);
+  tree.write("acct.log", log_text);
+  const std::string key = arg_path(tree, "key.pgp"), log = arg_path(tree, "acct.log");
+  const std::string key_link = tree.path("key-link"), log_link = tree.path("log-link");
+  if (!windows_target()) {
+    tree.symlink(tree.path("key.pgp"), "key-link");
+    tree.symlink(tree.path("acct.log"), "log-link");
+  }
+  const std::string no_log =
+      " is not an accounting log (it holds other bytes after a NUL or Ctrl-Z); left as it is\n";
+  const std::string both = " is the accounting file too: nothing written, nothing changed\n";
+  struct {
+    std::vector<std::string> args;
+    std::string message;
+    bool link;
+  } rows[] = {
+      {{"-1", key}, key + no_log, false},
+      {{"-1", log, "-1", key}, key + no_log, false},
+      {{"-1", key_link}, key_link + no_log, true},
+      {{"-o", log, "-1", log}, log + both, false},
+      {{"-1", log, "-O", log}, log + both, false},
+      {{"-1", log, "-o", log_link}, log_link + both, true},
+  };
+  for (auto &row : rows) {
+    if (row.link && windows_target())
+      continue;
+    SCOPED_TRACE(row.args[1] + " " + row.args.back());
+    run_result r = run_kivor(row.args, opt);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, row.message + "Program termination: reason OUTPUT_FILE\n");
+    EXPECT_EQ(tree.read("key.pgp"), kKey);
+    EXPECT_EQ(tree.read("acct.log"), log_text);
+  }
+}
+
+// A standard stream closed at the start: the file the run opens next does
+// not take its place, and gets only what is meant for it.
+TEST_F(AccountingLog, ClosedStandardStreamsTakeNoFile) {
+  POSIX_TARGET_ONLY("closed descriptors");
+  const std::vector<std::string> to_log = {"-1", tree.path("acct.log")};
+  const std::vector<std::string> to_hits = {"-o", tree.path("hits.txt")};
+  const std::string key_hit = hit(shown(tree, "scan/a.pgp"), "public key certificate");
+  struct {
+    int closed;
+    std::vector<std::string> args;
+    const char *file;
+    std::string want;
+  } rows[] = {
+      {1, to_log, "acct.log", record(to_log, 2, 1)},
+      {2, to_hits, "hits.txt", hit_file_run(to_hits, key_hit)},
+  };
+  for (auto &row : rows) {
+    live_options lo;
+    lo.cwd = opt.cwd;
+    int fd = row.closed;
+    lo.in_child = [fd] { close(fd); };
+    live_run r(row.args, lo);
+    run_result res = r.finish();
+    EXPECT_EQ(res.status, 0) << row.file;
+    EXPECT_EQ(normalise(tree.read(row.file)), row.want);
+  }
+}
+
+// A mounted file system of 64 KiB, filled up to leave some room.
+struct small_disk {
+  explicit small_disk(const temp_tree &t) : dir(t.path("disk")) {
+    t.mkdir("disk");
+    mounted = mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") == 0;
+  }
+  ~small_disk() {
+    if (mounted)
+      umount2(dir.c_str(), MNT_DETACH);
+  }
+  void fill(off_t room) const {
+    int fd = open((dir + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    static const char block[4096] = {0};
+    off_t size = 0;
+    ssize_t n;
+    while ((n = write(fd, block, sizeof block)) > 0)
+      size += n;
+    EXPECT_EQ(ftruncate(fd, size - room), 0);
+    close(fd);
+  }
+  std::string dir;
+  bool mounted;
+};
+
+// Hits or a record that cannot reach their file (a full disk, /dev/full):
+// the file and the system's reason are named, the run ends with
+// WRITE_ERROR, and no summary claims what was lost.  The start stamp finds
+// a full file before the walk; a hit file that fills up during the walk
+// ends it at the hit line that failed.
+TEST(WriteFailure, LostHitsAndRecordsEndTheRun) {
+  POSIX_TARGET_ONLY("/dev/full and a mounted file system");
+  temp_tree t;
+  std::vector<std::string> names;
+  for (int i = 0; i < 150; i++)
+    names.push_back("scan/k" + std::to_string(1000 + i) + ".pgp");
+  for (auto &n : names)
+    t.write(n, kKey);
+  small_disk disk(t);
+  const std::string full = ": No space left on device\n";
+  const std::string ended = "Program termination: reason WRITE_ERROR\n";
+  const std::string hits = disk.dir + "/hits.txt", log = disk.dir + "/acct.log";
+  struct {
+    std::vector<std::string> args;
+    bool stdout_full, on_disk;
+    off_t room;
+    std::string out, err;
+  } rows[] = {
+      {{"-o", "/dev/full"}, false, false, 0, "", "couldn't write the hit file /dev/full" + full},
+      {{}, true, false, 0, "", "couldn't write the hit lines to standard output" + full},
+      {{"-o", hits}, false, true, 0, "", "couldn't write the hit file " + hits + full},
+      {{"-1", log}, false, true, 0, run_out(""), "couldn't write the accounting file " + log + full},
+      {{"-o", hits}, false, true, 8192, "",
+       "\n" + dir_line(t, "scan") + "couldn't write the hit file " + hits + full},
+  };
+  for (auto &row : rows) {
+    if (row.on_disk && !disk.mounted)
+      continue;
+    if (row.on_disk) {
+      unlink(hits.c_str());
+      disk.fill(row.room);
+    }
+    live_options lo;
+    lo.cwd = t.path("scan");
+    if (row.stdout_full)
+      lo.in_child = [] { dup2(open("/dev/full", O_WRONLY), 1); };
+    live_run r(row.args, lo);
+    run_result res = r.finish();
+    EXPECT_EQ(res.status, 8) << row.err;
+    EXPECT_EQ(normalise(res.out), row.out);
+    EXPECT_EQ(res.err, row.err + ended);
+  }
+  if (!disk.mounted)
+    GTEST_SKIP() << "mounting a small file system is not permitted here";
+}
+
+// The hit file reached by another name (a link to it, a link to its
+// directory, a second hard link) is neither examined nor counted, though
+// what it holds would be a hit.
+TEST(HitOutput, HitFileByAnotherNameIsNotExamined) {
+  POSIX_TARGET_ONLY("symbolic links");
+  temp_tree t;
+  t.write("scan/KEY.PGP", kKey);
+  t.write("scan/hits.txt", "-----BEGIN PGP PUBLIC KEY BLOCK-----\n");
+  ASSERT_EQ(link(t.path("scan/hits.txt").c_str(), t.path("scan/hard.txt").c_str()), 0);
+  t.symlink(t.path("scan"), "scan-link");
+  t.symlink(t.path("scan/hits.txt"), "hits-link");
+  for (const std::string &name :
+       {t.path("hits-link"), t.path("scan-link/hits.txt"), t.path("scan/hits.txt")}) {
+    run_result r = run_kivor({t.path("scan"), "-O", name});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "scan"), 1, 1)) << name;
   }
 }
 
