@@ -1,6 +1,7 @@
 // check_file: the examination of one candidate, and its two small tests.
 #include "detect/classify.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -197,10 +198,10 @@ void check_file(const char *directory, const char *file_name) {
     return;
 
   struct plat_find_data fd;
-  struct plat_find *h = plat_find_first(pg_check_path, &fd);
+  struct plat_find *h = plat_find_in(g_scan_dir, pg_check_path, &fd);
   if (h != NULL)
     plat_find_close(h);
-  else if (!find_by_wildcards(pg_check_path))
+  else if (!find_by_wildcards(g_scan_dir, pg_check_path))
     return;
 
   if (abort_key_pressed())
@@ -216,12 +217,14 @@ void check_file(const char *directory, const char *file_name) {
   if (g_settings->skip_com && is_com_file(pg_check_path))
     return;
 
-  plat_handle fh = open_for_reading(pg_check_path);
+  plat_handle fh = open_for_reading(g_scan_dir, pg_check_path);
   if (fh == PLAT_INVALID_HANDLE) {
     fprintf(stderr, "couldn't open %s\n", pg_check_path);
     return;
   }
   long n = read_bytes(fh, g_inbuf, READ_SIZE);
+  if (n < 0)
+    fprintf(stderr, "couldn't read %s: %s\n", pg_check_path, strerror(errno));
   plat_close(fh);
   if (n < 10)
     return;
