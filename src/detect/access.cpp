@@ -7,26 +7,25 @@
 #include "run/globals.h"
 #include "run/startup.h"
 
-plat_handle open_for_reading(const char *path) {
+plat_handle open_for_reading(plat_dir dir, const char *path) {
   int was_ansi = plat_file_apis_are_ansi();
   if (!was_ansi)
     plat_set_file_apis_ansi();
-  plat_handle h = plat_open_read(path);
+  plat_handle h = plat_open_read_in(dir, path);
   if (h != PLAT_INVALID_HANDLE)
     return h;  // the mode stays ANSI
   plat_set_file_apis_oem();
-  h = plat_open_read(path);
+  h = plat_open_read_in(dir, path);
   if (was_ansi)
     plat_set_file_apis_ansi();
   return h;
 }
 
 long read_bytes(plat_handle h, void *buffer, size_t count) {
-  long n = plat_read(h, buffer, count);
-  return n < 0 ? 0 : n;
+  return plat_read(h, buffer, count);
 }
 
-bool find_by_wildcards(const char *path) {
+bool find_by_wildcards(plat_dir dir, const char *path) {
   static char *pattern = NULL;  // WIDE_BUF, made on the first call
   if (pattern == NULL) {
     pattern = (char *)run_alloc(WIDE_BUF);
@@ -42,7 +41,7 @@ bool find_by_wildcards(const char *path) {
   }
   plat_set_file_apis_ansi();
   struct plat_find_data fd;
-  struct plat_find *h = plat_find_first(pattern, &fd);
+  struct plat_find *h = plat_find_in(dir, pattern, &fd);
   if (h == NULL)
     return false;
   plat_find_close(h);

@@ -1,6 +1,7 @@
 // check_file: the examination of one candidate, and its two small tests.
 #include "detect/classify.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -201,10 +202,10 @@ void check_file(const char *directory, const char *file_name) {
     return;
 
   struct plat_find_data fd;
-  struct plat_find *h = plat_find_first(pg_check_path, &fd);
+  struct plat_find *h = plat_find_in(g_scan_dir, pg_check_path, &fd);
   if (h != NULL)
     plat_find_close(h);
-  else if (!find_by_wildcards(pg_check_path))
+  else if (!find_by_wildcards(g_scan_dir, pg_check_path))
     return;
 
   if (abort_key_pressed())
@@ -223,7 +224,7 @@ void check_file(const char *directory, const char *file_name) {
 
   // The hit file reached by another name (a link) is passed over like the
   // hit file itself: known by the identity that the open has just read.
-  plat_handle fh = open_for_reading(pg_check_path);
+  plat_handle fh = open_for_reading(g_scan_dir, pg_check_path);
   if (fh != PLAT_INVALID_HANDLE && is_hit_file(fh)) {
     plat_close(fh);
     return;
@@ -234,6 +235,8 @@ void check_file(const char *directory, const char *file_name) {
     return;
   }
   long n = read_bytes(fh, g_inbuf, READ_SIZE);
+  if (n < 0)
+    fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(errno));
   plat_close(fh);
   if (n < 10)
     return;

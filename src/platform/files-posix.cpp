@@ -5,8 +5,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/pseudo-posix.h"
 
 // POSIX names are plain bytes under either interpretation; the flag is kept
 // only so that the order of attempts and the restore rule behave as on
@@ -43,20 +46,40 @@ static struct {
 // time alone; the kernel allows it only to the file's owner (or a
 // privileged process), so it is asked for only then, and an EPERM from a
 // mismatch (a file system that checks differently) falls back to a plain open.
-plat_handle plat_open_read(const char *path) {
+//
+// A link is followed (a link to a key is examined like the key), but not
+// onto a pseudo file system: a link to /proc/kmsg must not drain the
+// kernel's log.  The name is opened without following a link unless the
+// status said it is one, so a file swapped for a link in between is refused.
+plat_handle plat_open_read_in(plat_dir d, const char *path) {
+  int dfd = AT_FDCWD;
+  const char *name = path;
+  if (d != PLAT_NO_DIR) {
+    const char *slash = strrchr(path, PLAT_SEP);
+    dfd = (int)d;
+    name = slash != NULL ? slash + 1 : path;
+  }
   struct stat st;
-  if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+  if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
     return PLAT_INVALID_HANDLE;
-  int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  int link = S_ISLNK(st.st_mode);
+  if (link && fstatat(dfd, name, &st, 0) != 0)
+    return PLAT_INVALID_HANDLE;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return PLAT_INVALID_HANDLE;
+  }
+  int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (link ? 0 : O_NOFOLLOW);
   static const uid_t euid = geteuid();  // asked once: it never changes here
   int noatime = O_NOATIME != 0 && (st.st_uid == euid || euid == 0);
-  int fd = open(path, flags | (noatime ? O_NOATIME : 0));
+  int fd = openat(dfd, name, flags | (noatime ? O_NOATIME : 0));
   if (fd < 0 && noatime && errno == EPERM)
-    fd = open(path, flags);
+    fd = openat(dfd, name, flags);
   if (fd < 0)
     return PLAT_INVALID_HANDLE;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (link && plat_fd_on_pseudo_fs(fd))) {
     close(fd);
+    errno = EINVAL;
     return PLAT_INVALID_HANDLE;
   }
   last_opened.fd = fd;
@@ -78,6 +101,10 @@ int plat_handle_id(plat_handle h, struct plat_file_id *id) {
   id->volume = (uint64_t)st.st_dev;
   id->index = (uint64_t)st.st_ino;
   return 1;
+}
+
+plat_handle plat_open_read(const char *path) {
+  return plat_open_read_in(PLAT_NO_DIR, path);
 }
 
 long plat_read(plat_handle h, void *buffer, size_t count) {

@@ -2,7 +2,10 @@
 // candidate file, through the Win32 file interface.
 #include "platform/platform.h"
 
+#include <errno.h>
 #include <windows.h>
+
+#include "platform/errors-win32.h"
 
 int plat_file_apis_are_ansi(void) {
   return AreFileApisANSI() ? 1 : 0;
@@ -46,12 +49,15 @@ plat_handle plat_open_read(const char *path) {
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_READONLY |
                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM,
                          NULL);
-  if (h == INVALID_HANDLE_VALUE)
+  if (h == INVALID_HANDLE_VALUE) {
+    plat_set_errno_from_last_error();
     return PLAT_INVALID_HANDLE;
+  }
   BY_HANDLE_FILE_INFORMATION info;
   if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     CloseHandle(h);
+    errno = EINVAL;
     return PLAT_INVALID_HANDLE;
   }
   last_opened.h = h;
@@ -74,6 +80,12 @@ int plat_handle_id(plat_handle h, struct plat_file_id *id) {
   return 1;
 }
 
+// Reached by path: the walk holds the directories of that path open.
+plat_handle plat_open_read_in(plat_dir d, const char *path) {
+  (void)d;
+  return plat_open_read(path);
+}
+
 long plat_read(plat_handle h, void *buffer, size_t count) {
   if (h == PLAT_INVALID_HANDLE || buffer == NULL)
     return -1;
@@ -81,8 +93,10 @@ long plat_read(plat_handle h, void *buffer, size_t count) {
   // on Windows): larger requests are cut, which a single read may do anyway.
   DWORD want = count > 0x7FFFFFFFu ? 0x7FFFFFFFu : (DWORD)count;
   DWORD got = 0;
-  if (!ReadFile(to_win(h), buffer, want, &got, NULL))
+  if (!ReadFile(to_win(h), buffer, want, &got, NULL)) {
+    plat_set_errno_from_last_error();
     return -1;
+  }
   return (long)got;
 }
 

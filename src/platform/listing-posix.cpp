@@ -1,8 +1,8 @@
 // Directory listings with the behaviour of the Windows find calls: a search
-// string "directory/pattern" lists the directory with opendir/readdir, keeps
-// the names that match the pattern by Windows rules, and hands them out in a
-// reproducible order ("." and ".." first, then by name with ASCII letters
-// upper-cased, then by plain bytes).
+// string "directory/pattern" lists the directory (or the open directory the
+// walk holds) with getdents, keeps the names that match the pattern by
+// Windows rules, and hands them out in a reproducible order ("." and ".."
+// first, then by name with ASCII letters upper-cased, then by plain bytes).
 //
 // A listing is read completely when it is opened, so that it can be sorted.
 // The walk opens and closes one listing per directory, so listing objects
@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -140,52 +141,87 @@ static void fill_record(const struct plat_find *h, struct plat_find_data *fd) {
   fd->attributes = e->attributes;
 }
 
-// Reads the directory dir and keeps the names that match the prepared
-// pattern.  0 when the directory cannot be read or memory runs out.
-static int read_matching(struct plat_find *h, const char *dir, const char *prepared) {
-  DIR *d = opendir(dir);
-  if (d == NULL)
+// The kernel's directory records, read in one go per call.  A listing is
+// read completely before it is handed out, so one buffer serves them all.
+static union {
+  struct dirent64 align;
+  char bytes[32768];
+} g_dents;
+
+// Reads the open directory dfd from its start and keeps the names that
+// match the prepared pattern.  0, with errno set, when the directory cannot
+// be read or memory runs out.
+static int read_matching(struct plat_find *h, int dfd, const char *prepared) {
+  if (lseek(dfd, 0, SEEK_SET) != 0)
     return 0;
-  int dfd = dirfd(d);
-  struct dirent *de;
-  int ok = 1;
-  while ((de = readdir(d)) != NULL) {
-    const char *name = de->d_name;
-    size_t len = strnlen(name, PLAT_NAME_MAX);
-    if (len >= PLAT_NAME_MAX || !wild_match(prepared, name))
+  for (;;) {
+    ssize_t got = getdents64(dfd, g_dents.bytes, sizeof g_dents.bytes);
+    if (got < 0 && errno == EINTR)
       continue;
-    uint32_t attributes = 0;
-    switch (de->d_type) {
-      case DT_DIR:
-        attributes = PLAT_ATTR_DIRECTORY;
-        break;
-      case DT_LNK:
-      case DT_UNKNOWN: {
-        struct stat st;
-        if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-          continue;  // gone since readdir saw it
-        attributes = attributes_of(&st, dfd, name);
-        break;
+    if (got <= 0)
+      return got == 0;
+    for (ssize_t off = 0; off < got;) {
+      const struct dirent64 *de = (const struct dirent64 *)(g_dents.bytes + off);
+      off += de->d_reclen;
+      const char *name = de->d_name;
+      size_t len = strnlen(name, PLAT_NAME_MAX);
+      if (len >= PLAT_NAME_MAX || !wild_match(prepared, name))
+        continue;
+      uint32_t attributes = 0;
+      switch (de->d_type) {
+        case DT_DIR:
+          attributes = PLAT_ATTR_DIRECTORY;
+          break;
+        case DT_LNK:
+        case DT_UNKNOWN: {
+          struct stat st;
+          if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // gone since it was listed
+          attributes = attributes_of(&st, dfd, name);
+          break;
+        }
+        default:
+          break;
       }
-      default:
-        break;
-    }
-    if (!listing_add(h, name, len, attributes)) {
-      ok = 0;
-      break;
+      if (!listing_add(h, name, len, attributes)) {
+        errno = ENOMEM;
+        return 0;
+      }
     }
   }
-  closedir(d);
-  return ok;
 }
 
 struct plat_find *plat_find_first(const char *search, struct plat_find_data *fd) {
-  size_t len = strnlen(search, PLAT_PATH_MAX);
-  if (len >= PLAT_PATH_MAX)
+  return plat_find_in(PLAT_NO_DIR, search, fd);
+}
+
+// Hands out the listing h from its first entry, or gives it back with
+// errno ENOENT when it holds none.
+static struct plat_find *listing_start(struct plat_find *h, struct plat_find_data *fd) {
+  if (h->count == 0) {
+    listing_put(h);
+    errno = ENOENT;
     return NULL;
+  }
+  for (size_t i = 0; i < h->count; i++)
+    h->entries[i].name = h->arena + h->entries[i].name_off;
+  if (h->count > 1)
+    qsort(h->entries, h->count, sizeof h->entries[0], compare_entries);
+  fill_record(h, fd);
+  h->pos = 1;
+  return h;
+}
+
+struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd) {
+  size_t len = strnlen(search, PLAT_PATH_MAX);
+  if (len >= PLAT_PATH_MAX) {
+    errno = ENAMETOOLONG;
+    return NULL;
+  }
 
   // dir receives the directory part with its separator ("." when there
-  // is none); last points at the last component inside search.
+  // is none); last points at the last component inside search.  An open
+  // directory d stands for the directory part.
   char dir[PLAT_PATH_MAX];
   const char *slash = strrchr(search, PLAT_SEP);
   const char *last;
@@ -200,44 +236,53 @@ struct plat_find *plat_find_first(const char *search, struct plat_find_data *fd)
     last = slash + 1;
   }
   size_t last_len = len - (size_t)(last - search);
+  int dfd = d != PLAT_NO_DIR ? (int)d : AT_FDCWD;
+  const char *entry = d != PLAT_NO_DIR ? last : search;  // the entry, as dfd reaches it
 
   struct plat_find *h = listing_get();
-  if (h == NULL)
+  if (h == NULL) {
+    errno = ENOMEM;
     return NULL;
+  }
 
   if (!wild_has_wildcards(last)) {
     // An exact lookup of one name (which may hold any byte but '/').
     struct stat st;
-    if (last_len > 0 && last_len < PLAT_NAME_MAX && lstat(search, &st) == 0) {
-      if (listing_add(h, last, last_len, attributes_of(&st, AT_FDCWD, search))) {
-        h->entries[0].name = h->arena;
-        fill_record(h, fd);
-        h->pos = 1;
-        return h;
-      }
-      listing_put(h);
-      return NULL;
+    if (last_len > 0 && last_len < PLAT_NAME_MAX &&
+        fstatat(dfd, entry, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (!listing_add(h, last, last_len, attributes_of(&st, dfd, entry)))
+        errno = ENOMEM;
+      return listing_start(h, fd);
     }
     // Windows drops trailing dots from a name, so "abc." finds "abc":
     // only then is the name matched against the listing.
     if (last_len == 0 || last[last_len - 1] != '.') {
       listing_put(h);
+      errno = ENOENT;
       return NULL;
     }
   }
 
   char prepared[PLAT_PATH_MAX];
-  if (!wild_prepare(last, prepared, sizeof prepared) || !read_matching(h, dir, prepared) ||
-      h->count == 0) {
+  int ok = wild_prepare(last, prepared, sizeof prepared);
+  if (!ok) {
+    errno = ENOENT;
+  } else if (d != PLAT_NO_DIR) {
+    ok = read_matching(h, dfd, prepared);
+  } else {
+    int own = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ok = own >= 0 && read_matching(h, own, prepared);
+    if (own >= 0) {
+      int saved = errno;
+      close(own);
+      errno = saved;
+    }
+  }
+  if (!ok) {
     listing_put(h);
     return NULL;
   }
-  for (size_t i = 0; i < h->count; i++)
-    h->entries[i].name = h->arena + h->entries[i].name_off;
-  qsort(h->entries, h->count, sizeof h->entries[0], compare_entries);
-  fill_record(h, fd);
-  h->pos = 1;
-  return h;
+  return listing_start(h, fd);
 }
 
 int plat_find_next(struct plat_find *h, struct plat_find_data *fd) {

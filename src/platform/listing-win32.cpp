@@ -9,7 +9,10 @@
 #include "platform/platform.h"
 
 #include <string.h>
+#include <errno.h>
 #include <windows.h>
+
+#include "platform/errors-win32.h"
 
 static HANDLE handle_of(struct plat_find *h) {
   return (HANDLE)h;
@@ -32,14 +35,25 @@ struct plat_find *plat_find_first(const char *search, struct plat_find_data *fd)
   // A search string beyond the path limit is refused here rather than
   // handed to the system, which would either fail or, with long-path
   // support, return names the program's buffers cannot hold.
-  if (search == NULL || strnlen(search, PLAT_PATH_MAX) >= PLAT_PATH_MAX)
+  if (search == NULL || strnlen(search, PLAT_PATH_MAX) >= PLAT_PATH_MAX) {
+    errno = ENAMETOOLONG;
     return NULL;
+  }
   WIN32_FIND_DATAA w;
   HANDLE handle = FindFirstFileA(search, &w);
-  if (handle == INVALID_HANDLE_VALUE || handle == NULL)
+  if (handle == INVALID_HANDLE_VALUE || handle == NULL) {
+    plat_set_errno_from_last_error();
     return NULL;
+  }
   fill_record(&w, fd);
   return (struct plat_find *)handle;
+}
+
+// The open directory needs nothing here: it is held so that the path's
+// directories stay what they were when listed.
+struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd) {
+  (void)d;
+  return plat_find_first(search, fd);
 }
 
 int plat_find_next(struct plat_find *h, struct plat_find_data *fd) {

@@ -116,6 +116,23 @@ TEST(Win32Listing, DotsAttributesAndCase) {
   EXPECT_TRUE(list(t.path("missing\\*.*")).empty());
 }
 
+// A directory the walk holds cannot be renamed away (and so not replaced by
+// a link) until it is let go; a subdirectory that is a link is refused.
+TEST(Win32Dirs, HeldDirectoriesStayAndLinksAreNotEntered) {
+  temp_dir t;
+  t.mkdir("Sub");
+  plat_dir d = plat_dir_open_sub(PLAT_NO_DIR, t.path("Sub\\").c_str(), "Sub");
+  ASSERT_NE(d, PLAT_NO_DIR);
+  EXPECT_EQ(plat_dir_is_pseudo(d), 0);
+  EXPECT_FALSE(MoveFileA(t.path("Sub").c_str(), t.path("Moved").c_str()));
+  plat_dir_close(d);
+  EXPECT_TRUE(MoveFileA(t.path("Sub").c_str(), t.path("Moved").c_str()));
+  if (!CreateSymbolicLinkA(t.path("Link").c_str(), t.path("Moved").c_str(),
+                           SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2))
+    GTEST_SKIP() << "no directory links here";
+  EXPECT_EQ(plat_dir_open_sub(PLAT_NO_DIR, t.path("Link").c_str(), "Link"), PLAT_NO_DIR);
+}
+
 TEST(Win32Listing, LimitsAndReuse) {
   temp_dir t;
   t.write("f", "");

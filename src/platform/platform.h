@@ -42,6 +42,42 @@ int plat_find_next(struct plat_find *h, struct plat_find_data *fd);
 // Closes a listing opened by plat_find_first (NULL is allowed).
 void plat_find_close(struct plat_find *h);
 
+// Failures of the routines below (and of plat_find_first and plat_find_in)
+// leave the system's reason in errno, for strerror: ENOENT when a listing
+// found nothing that matches.
+
+// ----------------------------------------------------- open directories
+// A directory held open while the walk is in it.  Its subdirectories and
+// files are reached through it, not again through its path, so that a
+// directory swapped for a link after it was listed is never followed.
+// POSIX: a descriptor, and every entry is opened relative to it.  Windows:
+// the directory held open without delete sharing, so that it cannot be
+// renamed or replaced while it is walked; entries are reached by path.
+typedef intptr_t plat_dir;
+#define PLAT_NO_DIR ((plat_dir)-1)
+
+// Opens the directory path; a link to a directory is followed (a search
+// directory the user named).  PLAT_NO_DIR on failure.
+plat_dir plat_dir_open(const char *path);
+
+// Opens the subdirectory name of parent (path is its full path, for
+// Windows).  Never follows a link or other reparse point: such an entry
+// fails.  PLAT_NO_DIR on failure.
+plat_dir plat_dir_open_sub(plat_dir parent, const char *path, const char *name);
+
+// Closes a directory opened above (PLAT_NO_DIR is allowed).
+void plat_dir_close(plat_dir d);
+
+// 1 when d lies on a pseudo file system (process, kernel or device state
+// such as /proc or /sys, where reading a file can consume or trigger
+// something), 0 for a file system of stored files.  Windows: always 0.
+int plat_dir_is_pseudo(plat_dir d);
+
+// plat_find_first in the open directory d: search is the directory's path
+// followed by the pattern, and d the open directory it names (PLAT_NO_DIR
+// works by path alone, as plat_find_first).
+struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd);
+
 // -------------------------------------------- file-name interpretation
 // AreFileApisANSI / SetFileApisToANSI / SetFileApisToOEM: a process-wide
 // flag.  On POSIX both interpretations pass a name's bytes unchanged.
@@ -58,6 +94,12 @@ typedef intptr_t plat_handle;
 // read-only, non-blocking, without updating the access time where allowed.
 // Returns PLAT_INVALID_HANDLE on failure.
 plat_handle plat_open_read(const char *path);
+
+// plat_open_read of an entry of the open directory d; path is the
+// directory's path followed by the entry's name (PLAT_NO_DIR: by path
+// alone).  POSIX: the name is opened relative to d.  A link is followed,
+// but never onto a pseudo file system (plat_dir_is_pseudo).
+plat_handle plat_open_read_in(plat_dir d, const char *path);
 
 // One ReadFile of up to count bytes.  Returns the count read, -1 on failure.
 long plat_read(plat_handle h, void *buffer, size_t count);

@@ -1,6 +1,7 @@
 // The search lists and the leading path arguments.
 #include "search/lists.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -85,7 +86,9 @@ void add_path_argument(const char *arg) {
 
   if (!full_path_of(arg, full))
     return;
-  if (plat_is_directory(full) == 1) {
+  int is_dir = plat_is_directory(full);
+  int reason = errno;
+  if (is_dir == 1) {
     add_searchdir(full);
     return;
   }
@@ -104,5 +107,11 @@ void add_path_argument(const char *arg) {
   n = snprintf(piece, sizeof piece, "%s%s", fname, ext);
   if (n <= 0 || (size_t)n >= sizeof piece)
     return;
+  // A name without wildcards that does not exist (a mistyped directory
+  // becomes such a name) is said, or the run would search for it and
+  // report 0 files searched without a word.  The name stays a pattern.  A
+  // name that begins with '-' ends the patterns and is never looked for.
+  if (is_dir < 0 && piece[0] != '-' && strpbrk(piece, "*?") == NULL)
+    fprintf(stderr, "couldn't find %s: %s\n", shown_name(full), strerror(reason));
   add_filetype(piece);
 }

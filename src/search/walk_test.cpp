@@ -53,12 +53,13 @@ TEST_F(Walk, WithoutRecursionOnlyTheDirectoryItself) {
   EXPECT_EQ(g_files_searched, 1);
 }
 
-TEST_F(Walk, MissingDirectoryPrintsNothing) {
+TEST_F(Walk, MissingDirectoryIsNamedWithTheReason) {
   add_filetype("*.*");
   std::string dir = tree.path("missing/");  // with its separator
   testing::internal::CaptureStderr();
   walk_directory(dir.c_str());
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "couldn't list " + dir + ": No such file or directory\n");
 }
 
 TEST_F(Walk, EveryPatternInTurnUntilOneBeginsWithDash) {

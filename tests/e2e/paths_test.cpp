@@ -79,12 +79,20 @@ TEST_F(PathArguments, AnExistingFileBecomesAPatternOfItsExactName) {
 }
 
 // A directory that is not there is still the only search directory: the
-// walk finds nothing and the current directory is not searched instead.
-TEST_F(PathArguments, AMissingDirectoryFindsNothing) {
+// walk finds nothing, says so, and does not search the current directory
+// instead.  A mistyped directory becomes a name in its parent, and that
+// nothing has it is said too; the status stays 0.
+TEST_F(PathArguments, AMissingDirectoryFindsNothingAndSaysSo) {
+  const std::string gone = ": No such file or directory\n";
   run_result r = run({arg("new/")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(normalise(r.out), run_out(""));
-  EXPECT_EQ(normalise(r.err), run_err("", 0, 0));
+  EXPECT_EQ(normalise(r.err), run_err("couldn't list " + shown(t, "new") + sep() + gone, 0, 0));
+
+  r = run({arg("dta")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.err),
+            "couldn't find " + shown(t, "dta") + gone + run_err(dir_line(t, ""), 0, 0));
 }
 
 TEST_F(PathArguments, APatternBeginningWithADashStopsItAndEveryLaterOne) {

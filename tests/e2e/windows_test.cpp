@@ -131,8 +131,9 @@ TEST(Drives, ADriveWithoutBackslashIsItsCurrentDirectory) {
 
 // A first argument that begins with '/' is a path argument and an option
 // group at once: /d names the directory \d (a root without a file named d)
-// and also turns the directory lines off, so nothing is found and nothing
-// printed, where the current directory alone would give a hit.  (Wine
+// and also turns the directory lines off, so nothing is found and only the
+// missing name is said, where the current directory alone would give a
+// hit.  (Wine
 // reads a path that begins with '/' as a POSIX path, Z:\d; Windows as \d
 // of the current drive.  A leading /r would walk that whole drive.)
 TEST(Drives, ALeadingSlashGroupIsAPathAndOptions) {
@@ -144,7 +145,8 @@ TEST(Drives, ALeadingSlashGroupIsAPathAndOptions) {
   run_result r = run_kivor({"/d"}, opt);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(normalise(r.out), run_out(""));
-  EXPECT_EQ(normalise(r.err), run_err("", 0, 0));
+  EXPECT_EQ(normalise(r.err), "couldn't find " + target_path("/d") +
+                                  ": No such file or directory\n" + run_err("", 0, 0));
 }
 
 // The run starts with 8-bit names in the OEM code page (437 here: e-acute
