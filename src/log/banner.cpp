@@ -137,3 +137,9 @@ void print_banner(uint32_t n) {
   // from it.
   write_banner(stderr, n, __DATE__, __TIME__);
 }
+
+void print_version_line(FILE *stream) {
+  char stamp[VERSION_STAMP_SIZE];
+  make_version_stamp(__DATE__, __TIME__, NULL, stamp, sizeof stamp);  // as print_banner's
+  fprintf(stream, "%s Ver. %s\n", program_name, stamp);
+}

@@ -18,6 +18,10 @@ enum {
 // version, blank, notice, contact), each centred in 80 columns.
 void print_banner(uint32_t n);
 
+// Writes "KIVOR Ver. " and the banner's version stamp (without its mark)
+// as one line to stream.
+void print_version_line(FILE *stream);
+
 // print_banner's work, to stream, with the version made from the given
 // build date ("Mmm DD YYYY") and time ("hh:mm:ss").
 void write_banner(FILE *stream, uint32_t n, const char *date, const char *time);

@@ -10,16 +10,34 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-size_t plat_search_file(const char *name, const char *ext, char *out, size_t size) {
-  const char *last = strrchr(name, PLAT_SEP);
-  bool has_ext = strchr(last != NULL ? last : name, '.') != NULL;
-  int n = snprintf(out, size, "%s%s", name, has_ext ? "" : ext);
+// The data folder of an installed program, from the folder it runs in.
+static const char share_dir[] = "../share/kivor/";
+
+// out = dir (len bytes), share_dir when shared, file and ext; 0 unless that
+// fits and names a regular file, else its length.
+static size_t try_file(const char *dir, size_t len, bool shared, const char *file,
+                       const char *ext, char *out, size_t size) {
+  int n = snprintf(out, size, "%.*s%s%s%s", (int)len, dir, shared ? share_dir : "", file, ext);
   if (n < 0 || (size_t)n >= size)
     return 0;
   struct stat st;
   if (stat(out, &st) != 0 || !S_ISREG(st.st_mode))
     return 0;
   return (size_t)n;
+}
+
+size_t plat_search_file(const char *name, const char *ext, char *out, size_t size) {
+  const char *last = strrchr(name, PLAT_SEP);
+  const char *file = last != NULL ? last + 1 : name;
+  size_t dir_len = (size_t)(file - name);
+  if (strchr(file, '.') != NULL)
+    ext = "";
+  size_t n = try_file(name, dir_len, false, file, ext, out, size);
+  if (n == 0 && last != NULL)
+    n = try_file(name, dir_len, true, file, ext, out, size);
+  if (n == 0 && size > 0)
+    out[0] = '\0';
+  return n;
 }
 
 // Copies the file to standard output.

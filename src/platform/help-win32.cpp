@@ -1,7 +1,13 @@
-// The help file: looked up with SearchPathA and shown with WinHelpA.
+// The help file: looked up with SearchPathA and shown in the console a
+// screen at a time (WinHelp is gone from today's Windows), or copied to
+// standard output when that is no console.
 #include "platform/platform.h"
 
+#include <conio.h>
+#include <stdio.h>
 #include <windows.h>
+
+#include "platform/pager.h"
 
 size_t plat_search_file(const char *name, const char *ext, char *out, size_t size) {
   if (name == NULL || out == NULL || size == 0)
@@ -23,7 +29,44 @@ size_t plat_search_file(const char *name, const char *ext, char *out, size_t siz
   return n;
 }
 
+static int is_console(DWORD which) {
+  DWORD mode;
+  HANDLE h = GetStdHandle(which);
+  return h != NULL && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode);
+}
+
+// A key for the pager.  A function or arrow key comes from the console as
+// two codes, 0 or 0xE0 and its own: both are taken, so it counts once.
+static int pager_key(void) {
+  int c = plat_raw_key();
+  if ((c == 0 || c == 0xE0) && is_console(STD_INPUT_HANDLE))
+    (void)_getch();
+  return c;
+}
+
 void plat_show_help(const char *path) {
-  if (path != NULL)
-    WinHelpA(NULL, path, HELP_CONTENTS, 0);
+  if (path == NULL)
+    return;
+  // Text mode both ways: the file's line ends, LF or CRLF, reach the
+  // stream as CRLF.
+  FILE *f = fopen(path, "r");
+  if (f == NULL)
+    return;
+  fflush(stdout);
+  if (!is_console(STD_OUTPUT_HANDLE)) {
+    int c;
+    while ((c = getc(f)) != EOF)
+      if (putc(c, stdout) == EOF)
+        break;
+  } else {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    int rows = 0, cols = 0;  // unknown: the pager's defaults
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+      rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+      cols = info.dwSize.X;
+    }
+    page_text(f, stdout, rows, cols, pager_key);
+  }
+  fflush(stdout);
+  fclose(f);
 }

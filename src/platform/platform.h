@@ -241,12 +241,18 @@ int plat_names_utf8(void);
 // ------------------------------------------------------------------- help
 // SearchPathA with the standard search order: name (which holds a
 // directory) with ext added when it has none, found beside it or not at
-// all.  The found path goes to out; returns its length, 0 when not found.
+// all.  POSIX: when not beside it, the same file name in ../share/kivor/
+// of name's directory, where an installed program keeps its data
+// (/usr/bin/kivor: /usr/bin/../share/kivor/kivor.hlp).  The found path
+// goes to out; returns its length, 0 when not found.
 size_t plat_search_file(const char *name, const char *ext, char *out, size_t size);
 
-// WinHelpA(NULL, path, HELP_CONTENTS, 0): shows the help file.  POSIX: through
-// $PAGER, else less, else more, on a terminal; copied to standard output
-// when that is not a terminal.  The result is not reported.
+// Shows the help file.  Windows: in the console a screen at a time
+// (pager.h, with the console window's height and width; its keys read as
+// plat_raw_key reads them), instead of WinHelpA, which today's Windows no
+// longer has.  POSIX: through $PAGER, else less, else more, on a terminal.
+// Both: copied to standard output when that is not a console or terminal.
+// The result is not reported.
 void plat_show_help(const char *path);
 
 // ------------------------------------------------------ clock and zone

@@ -8,6 +8,7 @@
 #include "log/accounting.h"
 #include "run/exit.h"
 #include "run/abort.h"
+#include "run/longopts.h"
 #include "search/lists.h"
 
 enum { FULL_WIDTH = 260 };  // the width that -w0 asks for
@@ -195,6 +196,7 @@ int parse_options(int argc, char **argv, struct run_settings *settings) {
   while (i < argc && !is_option_prefix(argv[i][0]))
     i++;  // the leading path arguments
   for (; i < argc && is_option_prefix(argv[i][0]); i++) {
+    run_long_option(argv[i]);  // --help and --version end the run here
     struct option_walk w = {argc, argv, argv[i], 1, i, settings};
     while (w.group[w.pos] != '\0' && apply_letter(&w) == NEXT_LETTER)
       w.pos++;

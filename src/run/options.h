@@ -2,6 +2,8 @@
 #ifndef KIVOR_RUN_OPTIONS_H_
 #define KIVOR_RUN_OPTIONS_H_
 
+#include <stdio.h>
+
 #include "run/globals.h"
 
 // Reads the option groups of the command line, from the first argument that
@@ -16,6 +18,10 @@ int parse_options(int argc, char **argv, struct run_settings *settings);
 
 // The banner and the list of options, on the error stream.
 void print_option_list(void);
+
+// The two usage lines and the option list, without banner or pause, to
+// stream (what --help shows).
+void print_help_text(FILE *stream);
 
 // Looks for the help file beside the program (its path without extension,
 // with ".hlp") and shows it.  Returns nonzero when one was found and shown.

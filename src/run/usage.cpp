@@ -34,3 +34,13 @@ void print_option_list(void) {
   for (const char *line : option_list)
     fputs(line, stderr);
 }
+
+void print_help_text(FILE *stream) {
+  fputs("KIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n", stream);
+  fputs("KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n", stream);
+  for (const char *line : option_list)
+    fputs(line, stream);
+  fputs("More options (-x, -1 file, +1, -?, --help, --version): see the help file\n"
+        "kivor.hlp or the manual page.\n",
+        stream);
+}

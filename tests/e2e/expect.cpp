@@ -151,7 +151,7 @@ std::string copy_program(const temp_tree &bin) {
 }
 
 std::string help_shown(const std::string &text) {
-  return windows_target() ? "" : text;
+  return text;
 }
 
 std::string command_line(const std::vector<std::string> &args) {

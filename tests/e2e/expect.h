@@ -6,8 +6,7 @@
 //
 // On the Windows target: paths carry a drive and backslashes (Wine's drive
 // Z: is the POSIX root, so /tmp/x is Z:\tmp\x); text files have CRLF line
-// ends; the banner's box characters are code page 437 bytes; the help file
-// is shown by the help viewer, not copied to standard output.
+// ends; the banner's box characters are code page 437 bytes.
 #ifndef KIVOR_TESTS_E2E_EXPECT_H_
 #define KIVOR_TESTS_E2E_EXPECT_H_
 
@@ -68,9 +67,8 @@ std::string program_shown();
 // it is bin's "kivor.hlp".
 std::string copy_program(const temp_tree &bin);
 
-// What standard output shows of a help file holding text: a copy of it on
-// POSIX (when standard output is not a terminal); nothing on Windows, where
-// the help viewer shows it.
+// What standard output shows of a help file holding text: a copy of it
+// (standard output is no terminal or console in the tests).
 std::string help_shown(const std::string &text);
 
 // Ends a test that only makes sense on POSIX (FIFOs, sockets, pseudo-

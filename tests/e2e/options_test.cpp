@@ -1,5 +1,7 @@
 // Option groups as a user types them, each checked through what the run
 // then prints and its exit status.
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -249,7 +251,9 @@ TEST(Options, HelpPath) {
 
   bin.write("kivor.hlp", "HELP TEXT\n");
   const std::string question = "\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? ";
-  std::vector<std::string> bad_groups = {"-z", "--", "-r+", "-9"};
+  // Only the whole "--help" and "--version" are long options.
+  std::vector<std::string> bad_groups = {"-z",     "--",         "-r+",      "-9",
+                                         "--HELP", "--version=", "---help", "-r--help"};
   if (!windows_target())  // Wine hands a byte that is no character on as '?'
     bad_groups.push_back("-\xe9");
   for (const std::string &bad : bad_groups) {
@@ -267,6 +271,64 @@ TEST(Options, HelpPath) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Wait for help to appear\n" + help_shown("HELP TEXT\n") + kUsageOut);
   EXPECT_EQ(normalise(r.err), question + banner() + option_list() + "Normal termination\n");
+
+  // Copied as it is on POSIX; on Windows each line end, LF or CRLF, is one CRLF.
+  bin.write("kivor.hlp", "A\r\nB\n");
+  opt.input = "n";
+  EXPECT_EQ(run_kivor({"-z"}, opt).out,
+            "Wait for help to appear\n" + std::string(windows_target() ? "A\nB\n" : "A\r\nB\n"));
+}
+
+// --help and --version end the run at once, where an option group would
+// stand; elsewhere the argument is what it always was.
+TEST(Options, LongOptions) {
+  fixture f;
+  const std::string help =
+      "KIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n"
+      "KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n" +
+      option_list().substr(banner().size()) +
+      "More options (-x, -1 file, +1, -?, --help, --version): see the help file\n"
+      "kivor.hlp or the manual page.\n";
+  const std::string version = "KIVOR Ver. YY.MM.DD.hh.mm\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {{"--help"}, 0, help, ""},
+      {{"--version"}, 0, version, ""},
+      {{"-r", "--version", "-z"}, 0, version, ""},
+      {{f.arg("sub"), "--help"}, 0, help, ""},  // after a leading path
+      {{"-f", "--version"}, 0, version, ""},     // an empty list, then the option
+      {{"-d", f.arg("sub"), "--help"}, 0,        // no option group: not looked at
+       run_out(f.hit("a.pgp") + f.hit("b.c") + f.hit("c.h")), run_err("", 3, 3)},
+      {{"-o", "--help"}, 5, "", kIllegal},  // a name may not begin with '-'
+  };
+  for (const auto &c : cases) {
+    run_result r = f.run(c.args);
+    std::string what = c.args[0] + " " + c.args[1 % c.args.size()];
+    EXPECT_EQ(r.status, c.status) << what;
+    EXPECT_EQ(normalise(r.out), c.out) << what;
+    EXPECT_EQ(normalise(r.err), c.err) << what;
+  }
+}
+
+// Installed, the program finds its help file in ../share/kivor/, after its
+// own folder.
+TEST(Options, HelpFileOfAnInstalledProgram) {
+  POSIX_TARGET_ONLY("Windows looks beside the program only");
+  fixture f;
+  temp_tree root;
+  root.write("bin/kivor", read_file(kivor_binary()));
+  ASSERT_EQ(chmod(root.path("bin/kivor").c_str(), 0755), 0);
+  root.write("share/kivor/kivor.hlp", "SHARED HELP\n");
+  run_options opt;
+  opt.program = root.path("bin/kivor");
+  opt.cwd = f.t.root();
+  opt.input = "n";
+  EXPECT_EQ(run_kivor({"-z"}, opt).out, "Wait for help to appear\nSHARED HELP\n");
+  root.write("bin/kivor.hlp", "OWN HELP\n");
+  EXPECT_EQ(run_kivor({"-z"}, opt).out, "Wait for help to appear\nOWN HELP\n");
 }
 
 // Ctrl-C while the run waits at a prompt ends it at once, as everywhere.
