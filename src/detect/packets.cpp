@@ -631,6 +631,8 @@ static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int
     }
     pos = end;
   }
+  if (may_be_cut && pos == n && cut != NULL)
+    *cut = true;  // the next packet may begin just past the bytes read
   return material;
 }
 
