@@ -75,6 +75,8 @@ TEST(PacketChain, AcceptsAndRejects) {
       {"ends at the read limit", S, true, CHAIN_SIGNATURE, true},
 
       {"length past the end", "8817" + SB, false, CHAIN_NONE, false},
+      {"a length of 4 GiB", "c2ffffffffff" + SB, false, CHAIN_NONE, false},
+      {"a length of 4 GiB, cut", "8affffffff" + SB, true, CHAIN_SIGNATURE, true},
       {"trailing bytes", S + "41", false, CHAIN_NONE, false},
       {"signature version 5", "8816 05" + SB.substr(2), false, CHAIN_NONE, false},
       {"unknown signature type", "8816 0503" + SB.substr(4), false, CHAIN_NONE, false},

@@ -10,6 +10,14 @@ enum {
   MIN_FIRST_PARTIAL = 512,    // the first chunk of a partial-length body
 };
 
+// Stated lengths are held to this: far past any bytes read, and sums of
+// positions stay within a 32-bit long (Windows).
+static const long LENGTH_CAP = 0x40000000L;
+
+static long capped(uint32_t length) {
+  return length > (uint32_t)LENGTH_CAP ? LENGTH_CAP : (long)length;
+}
+
 // A bounded view of one packet body.  avail bytes are present; complete says
 // they are the whole body.  Reading past avail marks the view bad when the
 // body is complete (a field past the packet's end) and out when it is not
@@ -255,7 +263,7 @@ static void read_subpackets(body_view *v, long len) {
     if (first >= 192 && first < 255)
       size = (long)((first - 192) << 8) + get8(&area) + 192;
     else if (first == 255)
-      size = (long)get32(&area);
+      size = capped(get32(&area));
     require(&area, size >= 1);
     if (stopped(&area))
       break;
@@ -536,7 +544,7 @@ static bool new_length(const uint8_t *b, long left, long *len, long *size, bool 
   } else {
     if (left < 5)
       return false;
-    *len = (long)((uint32_t)b[1] << 24 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 8 | b[4]);
+    *len = capped((uint32_t)b[1] << 24 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 8 | b[4]);
     *size = 5;
   }
   return true;
@@ -595,9 +603,10 @@ static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int
           return CHAIN_NONE;
         end = n;
       } else {
-        length = 0;
+        uint32_t stated = 0;
         for (long i = 1; i < header; i++)
-          length = length << 8 | b[pos + i];
+          stated = stated << 8 | b[pos + i];
+        length = capped(stated);
         end = pos + header + length;
       }
     }
