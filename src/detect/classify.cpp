@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "detect/access.h"
+#include "detect/confirm.h"
 #include "detect/shorten.h"
 #include "log/shown.h"
 #include "log/hitfile.h"
@@ -232,6 +233,16 @@ void check_file(const char *directory, const char *file_name) {
   g_files_searched++;
   if (fh == PLAT_INVALID_HANDLE) {
     fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
+    return;
+  }
+  if (g_settings->confirm) {  // -c: only material that parses, named as found
+    int kind = read_and_confirm(fh);
+    plat_close(fh);
+    if (kind != CONFIRM_NONE) {
+      hit_line_start(display, g_confirm_kinds[kind]);
+      fputs("\n", g_hit_stream);
+      g_hits_found++;
+    }
     return;
   }
   long n = read_bytes(fh, g_inbuf, READ_SIZE);

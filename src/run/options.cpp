@@ -153,6 +153,11 @@ static int opt_width_style(struct option_walk *w) {
   return set_width(w);
 }
 
+static int opt_confirm(struct option_walk *w) {
+  w->settings->confirm = plus_stands(w) ? !w->settings->confirm : 1;
+  return NEXT_LETTER;
+}
+
 static int opt_com(struct option_walk *w) {
   w->settings->skip_com = 1;
   return NEXT_LETTER;
@@ -176,7 +181,8 @@ static const struct {
   char letter;
   int (*apply)(struct option_walk *w);
 } option_table[] = {
-    {'1', opt_accounting}, {'?', opt_usage},     {'d', opt_dirs},      {'D', opt_dirs},
+    {'1', opt_accounting}, {'?', opt_usage},     {'c', opt_confirm},   {'C', opt_confirm},
+    {'d', opt_dirs},       {'D', opt_dirs},
     {'f', opt_filetypes},  {'F', opt_filetypes}, {'o', opt_hit_file},  {'O', opt_hit_file},
     {'p', opt_paths},      {'P', opt_paths},     {'r', opt_recurse},   {'R', opt_recurse},
     {'w', opt_width},      {'W', opt_width_style}, {'x', opt_com},     {'X', opt_com},

@@ -16,13 +16,14 @@ static const char *const option_list[] = {
     "               Use the -d for (no directory printing).\n",
     "-wW + #:       limit filename length to # characters, default is 80 MAX,\n",
     "-oO + file:    name of output file to place hits to\n",
+    "-c:            Confirm each hit by parsing it, and find what the first bytes hide\n",
     "\n\n",
 };
 
 void print_usage(void) {
   print_banner(1);
   fputs("\n\n\nKIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n", stdout);
-  fputs("KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n", stdout);
+  fputs("KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdOc]]\n\n", stdout);
   fputs("\n\n Hit return to continue and see options \n", stdout);
   (void)prompt_char();  // the character is discarded
   print_option_list();

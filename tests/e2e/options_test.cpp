@@ -40,7 +40,7 @@ struct fixture {
 
 const std::string kUsageOut =
     "\n\n\nKIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n"
-    "KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n"
+    "KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdOc]]\n\n"
     "\n\n Hit return to continue and see options \n";
 
 std::string option_list() {
@@ -54,6 +54,7 @@ std::string option_list() {
          "               Use the -d for (no directory printing).\n"
          "-wW + #:       limit filename length to # characters, default is 80 MAX,\n"
          "-oO + file:    name of output file to place hits to\n"
+         "-c:            Confirm each hit by parsing it, and find what the first bytes hide\n"
          "\n\n";
 }
 

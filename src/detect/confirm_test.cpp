@@ -1,0 +1,247 @@
+// The confirming mode's decisions on small hand-made byte strings.
+#include "detect/confirm.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "detect/armour.h"
+#include "detect/packets.h"
+
+namespace {
+
+std::vector<uint8_t> hex(const std::string &h) {
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i + 1 < h.size();) {
+    if (h[i] == ' ') {
+      i++;
+      continue;
+    }
+    out.push_back((uint8_t)std::stoi(h.substr(i, 2), nullptr, 16));
+    i += 2;
+  }
+  return out;
+}
+
+std::string as_text(const std::string &h) {
+  std::vector<uint8_t> b = hex(h);
+  return std::string(b.begin(), b.end());
+}
+
+// A v3 RSA signature, a v3 public key, a user id.
+const std::string S = "8816 0305002cb4d46e 0102030405060708 0101 aabb 00089f";
+const std::string SB = "0305002cb4d46e 0102030405060708 0101 aabb 00089f";  // its body
+const std::string K = "99000f 032cb4d46e 0000 01 0009 01ff 0005 11";
+const std::string U = "b404 41424344";
+const std::string PKESK = "840d 03 0102030405060708 01 00089f";
+const std::string Z10 = "00000000000000000000";
+
+struct chain_case {
+  const char *what;
+  std::string bytes;
+  bool may_be_cut;
+  int want;
+  bool want_cut;
+};
+
+TEST(PacketChain, AcceptsAndRejects) {
+  const chain_case cases[] = {
+      {"v3 signature", S, false, CHAIN_SIGNATURE, false},
+      {"old two-byte length", "890016" + SB, false, CHAIN_SIGNATURE, false},
+      {"new five-byte length", "c2ff00000016" + SB, false, CHAIN_SIGNATURE, false},
+      {"v4 signature, subpackets", "c213 04000108 0006 05022cb4d46e 0000 aabb 00089f", false,
+       CHAIN_SIGNATURE, false},
+      {"key ring: key, trust, user id", K + "b00100" + U, false, CHAIN_PUBLIC_KEY, false},
+      {"v4 key", "c60d 042cb4d46e 01 0009 01ff 0005 11", false, CHAIN_PUBLIC_KEY, false},
+      {"v3 secret key, IDEA", "950026 032cb4d46e 0000 01 0009 01ff 0005 11 01 0102030405060708"
+       " 000800 000800 000800 000800 abcd", false, CHAIN_SECRET_KEY, false},
+      {"comment packet first", "d003616263" + K, false, CHAIN_PUBLIC_KEY, false},
+      {"signature and literal", S + "ac0a 62 03616263 00000000 78", false, CHAIN_SIGNED, false},
+      {"one-pass signed", "900d 03000211 0102030405060708 01 ac0a 62 03616263 00000000 78" + S,
+       false, CHAIN_ONE_PASS, false},
+      {"marker, session key, data", "a803504750" + PKESK + "a40a" + Z10, false,
+       CHAIN_PK_ENCRYPTED, false},
+      {"symmetric session key, protected data", "8c04 04010001 d20b01" + Z10, false,
+       CHAIN_CONVENTIONAL, false},
+      {"PGP 2 conventional", "a60000000a" + Z10, false, CHAIN_CONVENTIONAL, false},
+      {"ZIP", "a3 01 0300", false, CHAIN_COMPRESSED, false},
+      {"ZLIB", "c805 02 789c 0300", false, CHAIN_COMPRESSED, false},
+      {"BZip2", "c806 03 425a6839 31", false, CHAIN_COMPRESSED, false},
+      {"uncompressed, a chain inside", "a019 00" + S, false, CHAIN_COMPRESSED, false},
+      {"transfer padding", S + "1a1a0000", false, CHAIN_SIGNATURE, false},
+      {"cut by the read limit", "8817" + SB, true, CHAIN_SIGNATURE, true},
+      {"ends at the read limit", S, true, CHAIN_SIGNATURE, true},
+
+      {"length past the end", "8817" + SB, false, CHAIN_NONE, false},
+      {"a length of 4 GiB", "c2ffffffffff" + SB, false, CHAIN_NONE, false},
+      {"a length of 4 GiB, cut", "8affffffff" + SB, true, CHAIN_SIGNATURE, true},
+      {"trailing bytes", S + "41", false, CHAIN_NONE, false},
+      {"signature version 5", "8816 05" + SB.substr(2), false, CHAIN_NONE, false},
+      {"unknown signature type", "8816 0503" + SB.substr(4), false, CHAIN_NONE, false},
+      {"unknown public-key algorithm", "8816 0305002cb4d46e 0102030405060708 0701 aabb 00089f",
+       false, CHAIN_NONE, false},
+      {"unknown hash algorithm", "8816 0305002cb4d46e 0102030405060708 0100 aabb 00089f", false,
+       CHAIN_NONE, false},
+      {"MPI bit count off", "8816 0305002cb4d46e 0102030405060708 0101 aabb 00087f", false,
+       CHAIN_NONE, false},
+      {"creation time before 1980", "8816 03050000000001 0102030405060708 0101 aabb 00089f",
+       false, CHAIN_NONE, false},
+      {"subpacket past its area", "c213 04000108 0006 09022cb4d46e 0000 aabb 00089f", false,
+       CHAIN_NONE, false},
+      {"key version 1", "99000f 012cb4d46e 0000 01 0009 01ff 0005 11", false, CHAIN_NONE, false},
+      {"session key version 4", "840d 04 0102030405060708 01 00089f", false, CHAIN_NONE, false},
+      {"one-pass nested flag 2", "900d 03000211 0102030405060708 02" + S, false, CHAIN_NONE,
+       false},
+      {"literal mode x", "ac0a 78 03616263 00000000 78", false, CHAIN_NONE, false},
+      {"marker not PGP", "a803504751" + PKESK, false, CHAIN_NONE, false},
+      {"user id with a control byte", K + "b404 41420743", false, CHAIN_NONE, false},
+      {"trust of three bytes", K + "b003 000000" + U, false, CHAIN_NONE, false},
+      {"compression algorithm 4", "a3 04 0300", false, CHAIN_NONE, false},
+      {"deflate block type 3", "a3 01 0700", false, CHAIN_NONE, false},
+      {"zlib header check", "c805 02 789d 0300", false, CHAIN_NONE, false},
+      {"indeterminate length, not data", "8b" + SB, false, CHAIN_NONE, false},
+      {"bare conventional data, no length", "a7" + Z10, false, CHAIN_NONE, false},
+      {"unknown tag 15", "bc03 000000", false, CHAIN_NONE, false},
+      {"nothing material", U, false, CHAIN_NONE, false},
+      {"a lone header byte", "89", true, CHAIN_NONE, false},
+  };
+  for (const chain_case &c : cases) {
+    std::vector<uint8_t> b = hex(c.bytes);
+    bool cut = !c.want_cut;
+    EXPECT_EQ(parse_packet_chain(b.data(), (long)b.size(), c.may_be_cut, &cut), c.want) << c.what;
+    EXPECT_EQ(cut, c.want_cut) << c.what;
+  }
+}
+
+// New-format partial lengths: a first chunk of at least 512 bytes, for data
+// packets only, and a chain of chunks that never ends is not confirmed.
+TEST(PacketChain, PartialLengths) {
+  std::vector<uint8_t> lit = {0xCB, 0xE9, 'b', 0, 0, 0, 0, 0};
+  lit.resize(2 + 512, 'x');
+  std::vector<uint8_t> whole = lit;
+  whole.insert(whole.end(), {0x02, 'y', 'z'});
+  EXPECT_EQ(parse_packet_chain(whole.data(), (long)whole.size(), false, NULL), CHAIN_LITERAL);
+
+  std::vector<uint8_t> small = whole;
+  small[1] = 0xE8;  // a first chunk of 256
+  EXPECT_EQ(parse_packet_chain(small.data(), (long)small.size(), false, NULL), CHAIN_NONE);
+  std::vector<uint8_t> not_data = whole;
+  not_data[0] = 0xC2;
+  EXPECT_EQ(parse_packet_chain(not_data.data(), (long)not_data.size(), false, NULL), CHAIN_NONE);
+
+  std::vector<uint8_t> endless = lit;
+  while (endless.size() < 20000)
+    endless.insert(endless.end(), {0xE0, 'q'});  // one-byte chunks
+  bool cut = false;
+  EXPECT_EQ(parse_packet_chain(endless.data(), (long)endless.size(), false, &cut), CHAIN_NONE);
+  EXPECT_EQ(parse_packet_chain(endless.data(), (long)endless.size(), true, &cut), CHAIN_LITERAL);
+  EXPECT_TRUE(cut);
+}
+
+const std::string SIG_BODY = "iBYDBQAstNRuAQIDBAUGBwgBAaq7AAif\n";
+std::string block(const std::string &type, const std::string &body, const std::string &crc) {
+  return "-----BEGIN PGP " + type + "-----\nVersion: 2.6.2\n\n" + body + crc +
+         "-----END PGP " + type + "-----\n";
+}
+const std::string SIGA = block("SIGNATURE", SIG_BODY, "=Twx9\n");
+
+struct armour_case {
+  const char *what;
+  std::string text;
+  bool may_be_cut;
+  int want;
+  bool want_past;
+};
+
+TEST(Armour, FindsAndRejects) {
+  std::string crlf;
+  for (char c : "mail\n" + SIGA)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string signed_text = "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA1\n\nhello\n"
+                                  "- -----BEGIN PGP MESSAGE-----\n";
+  const armour_case cases[] = {
+      {"signature block", SIGA, false, ARMOUR_SIGNATURE, false},
+      {"after text, CRLF lines", crlf, false, ARMOUR_SIGNATURE, false},
+      {"after a NUL byte", std::string("\0bin\n", 5) + SIGA, false, ARMOUR_SIGNATURE, false},
+      {"no CRC line", block("SIGNATURE", SIG_BODY, ""), false, ARMOUR_SIGNATURE, false},
+      {"no blank line", "-----BEGIN PGP SIGNATURE-----\n" + SIG_BODY + "-----END PGP SIGNATURE-----\n",
+       false, ARMOUR_SIGNATURE, false},
+      {"a MESSAGE of a signature", block("MESSAGE", SIG_BODY, "=Twx9\n"), false,
+       ARMOUR_SIGNATURE, false},
+      {"key block", block("PUBLIC KEY BLOCK", "mQAPAyy01G4AAAEACQH/AAURtARBQkNE\n", "=Rei6\n"),
+       false, ARMOUR_KEY, false},
+      {"clear-signed", signed_text + SIGA, false, ARMOUR_CLEAR_SIGNED, false},
+      {"armored file, CRC", block("ARMORED FILE", "aGVsbG8sIHdvcmxkCg==\n", "=FOuc\n"), false,
+       ARMOUR_FILE, false},
+      {"later part", block("MESSAGE, PART 02/03", "aGVsbG8sIHdvcmxkCg==\n", ""), false,
+       ARMOUR_MESSAGE, false},
+      {"a bad block, then a good one", block("SIGNATURE", "!!!!\n", "") + SIGA, false,
+       ARMOUR_SIGNATURE, false},
+
+      {"armored file, no CRC", block("ARMORED FILE", "aGVsbG8sIHdvcmxkCg==\n", ""), false,
+       ARMOUR_NONE, false},
+      {"wrong CRC", block("SIGNATURE", SIG_BODY, "=Twx8\n"), false, ARMOUR_NONE, false},
+      {"bad radix-64", block("SIGNATURE", "iBYDBQAstNRuAQ*DBAUGBwgBAaq7AAif\n", ""), false,
+       ARMOUR_NONE, false},
+      {"a key where a signature belongs",
+       block("SIGNATURE", "mQAPAyy01G4AAAEACQH/AAURtARBQkNE\n", ""), false, ARMOUR_NONE, false},
+      {"unknown type", block("TEXT", SIG_BODY, ""), false, ARMOUR_NONE, false},
+      {"quoted in source", "s = \"-----BEGIN PGP SIGNATURE-----\";\n" + SIGA.substr(30), false,
+       ARMOUR_NONE, false},
+      {"more on the header line", "-----BEGIN PGP SIGNATURE-----\\n\\\n\n" + SIG_BODY, false,
+       ARMOUR_NONE, false},
+      {"no end line", SIGA.substr(0, SIGA.size() - 28), false, ARMOUR_NONE, false},
+      {"no end line, cut", SIGA.substr(0, SIGA.size() - 28), true, ARMOUR_NONE, true},
+      {"signed text, no signature", signed_text, false, ARMOUR_NONE, false},
+      {"signed text, cut", signed_text, true, ARMOUR_NONE, true},
+  };
+  std::vector<uint8_t> scratch(4096);
+  for (const armour_case &c : cases) {
+    bool past = !c.want_past;
+    EXPECT_EQ(find_armour((const uint8_t *)c.text.data(), (long)c.text.size(), c.may_be_cut,
+                          scratch.data(), (long)scratch.size(), &past),
+              c.want)
+        << c.what;
+    EXPECT_EQ(past, c.want_past) << c.what;
+  }
+  EXPECT_EQ(find_armour((const uint8_t *)SIGA.data(), (long)SIGA.size(), false, scratch.data(),
+                        8, NULL),
+            ARMOUR_NONE);  // a scratch buffer too small for the text
+}
+
+// Mutations of valid inputs, each in a buffer of its exact size: under the
+// sanitizers any read past it, and any hang, shows here.
+TEST(Confirm, MutatedInputsStayInBounds) {
+  const std::string seeds[] = {
+      as_text(K + "b00100" + U),
+      as_text("a803504750" + PKESK + "a40a" + Z10),
+      as_text("a019 00" + S),
+      "x\n-----BEGIN PGP SIGNED MESSAGE-----\n\nhi\n" + SIGA,
+      block("MESSAGE, PART 1/2", "mQAPAyy01G4AAAEACQH/AAURtARBQkNE\n", "=Rei6\n"),
+  };
+  std::mt19937 rng(1991);
+  std::vector<uint8_t> scratch(CONFIRM_SCRATCH);
+  EXPECT_EQ(confirm_buffer((const uint8_t *)seeds[3].data(), (long)seeds[3].size(), false,
+                           scratch.data(), (long)scratch.size(), NULL),
+            CONFIRM_CLEAR_SIGNED);
+  for (int round = 0; round < 20000; round++) {
+    std::string s = seeds[round % 5];
+    for (int k = rng() % 4; k >= 0; k--) {
+      size_t at = rng() % s.size();
+      switch (rng() % 3) {
+        case 0: s[at] = (char)rng(); break;
+        case 1: s.erase(at, 1 + rng() % 8); break;
+        default: s.insert(at, 1, "\xff\xe0=-\n\0"[rng() % 6]); break;
+      }
+      if (s.empty())
+        s = "x";
+    }
+    std::vector<uint8_t> exact(s.begin(), s.end());
+    confirm_buffer(exact.data(), (long)exact.size(), round & 1, scratch.data(),
+                   (long)scratch.size(), NULL);
+  }
+}
+
+}  // namespace

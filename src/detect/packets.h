@@ -1,0 +1,35 @@
+// The packet-chain parser of the confirming mode: binary PGP packets (old
+// and new header formats) checked field by field, and the material the chain
+// carries.  Pure routines on a byte range: no globals, no allocation, no
+// read outside [bytes, bytes + n).
+#ifndef KIVOR_DETECT_PACKETS_H_
+#define KIVOR_DETECT_PACKETS_H_
+
+#include <stdint.h>
+
+// What a packet chain carries, decided by its first material packet (marker,
+// trust, user id, user attribute and comment packets carry none).
+enum chain_material {
+  CHAIN_NONE = 0,        // not a valid chain, or nothing material in it
+  CHAIN_PUBLIC_KEY,      // public key or subkey first
+  CHAIN_SECRET_KEY,      // secret key or subkey first
+  CHAIN_SIGNATURE,       // signatures only
+  CHAIN_SIGNED,          // a signature followed by literal or compressed data
+  CHAIN_ONE_PASS,        // a one-pass signature first
+  CHAIN_PK_ENCRYPTED,    // a public-key encrypted session key first
+  CHAIN_CONVENTIONAL,    // passphrase encryption: a symmetric session key or
+                         // conventionally encrypted data first
+  CHAIN_COMPRESSED,      // a compressed data packet first
+  CHAIN_LITERAL,         // a literal data packet first
+};
+
+// Parses bytes[0, n) as a chain of packets from its first byte and returns
+// what it carries, or CHAIN_NONE when any packet fails its checks.  Every
+// packet must parse; trailing bytes after the last whole packet are allowed
+// only when all of them are NUL or Ctrl-Z (transfer padding).  When
+// may_be_cut is true the bytes are a prefix of a longer stream: the last
+// packet may run past n (its bytes up to n must still pass), and *cut is
+// then set; otherwise a packet that runs past n fails.  cut may be NULL.
+int parse_packet_chain(const uint8_t *bytes, long n, bool may_be_cut, bool *cut);
+
+#endif  // KIVOR_DETECT_PACKETS_H_
