@@ -20,9 +20,9 @@ enum option_outcome {
 // name and the accounting file, and returns one of option_outcome.  Adds the
 // pattern "*.*" when no pattern was given (only on OPTIONS_GO_ON).  Stops at
 // the first option that ends the run; the caller ends it with
-// end_run_on_options.  Never ends the process, never reads standard input;
-// the only file it opens is the accounting file, through
-// g_open_accounting.
+// end_run_on_options.  Never reads standard input, and ends the process only
+// when a list entry cannot be allocated; the only file it opens is the
+// accounting file, through g_open_accounting.
 int parse_options(int argc, char **argv, struct run_settings *settings);
 
 // Opens the accounting file named by -1: open_accounting_file, unless a
