@@ -1,11 +1,6 @@
 // libFuzzer target for the confirming routine (-c): packet chains and ASCII
 // armour, with the bytes taken as a whole file and as a prefix of one.
-// Built with clang and -fsanitize=fuzzer,address,undefined against
-// src/detect/{confirm,packets,armour}.cpp and the rest of the library, e.g.
-//   clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc -Ibuild/gen \
-//     fuzz/confirm_fuzz.cpp src/detect/confirm.cpp src/detect/packets.cpp \
-//     src/detect/armour.cpp build/libkivor_lib.a -o confirm_fuzz
-//   ./confirm_fuzz -max_total_time=30
+// Built by fuzz/CMakeLists.txt; scripts/fuzz runs it.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>

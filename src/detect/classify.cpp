@@ -77,8 +77,8 @@ static const struct {
 // Header size (type byte and length field) by length type b[0] & 3.
 static const int header_size[4] = {2, 3, 5, 1};
 
-bool packet_length_fits(long n) {
-  const unsigned char *b = g_inbuf;
+// packet_length_fits on any buffer of n bytes, n of 5 or more.
+static bool length_fits(const unsigned char *b, long n) {
   uint64_t length;
   switch (b[0] & 3) {
     case 0:
@@ -99,6 +99,10 @@ bool packet_length_fits(long n) {
   return (uint64_t)header_size[b[0] & 3] + length <= (uint64_t)n;
 }
 
+bool packet_length_fits(long n) {
+  return length_fits(g_inbuf, n);
+}
+
 bool has_pgp_marker(const unsigned char *buffer, long n) {
   static const unsigned char marker[] = {0xA8, 0x03, 'P', 'G', 'P'};
   if (n >= (long)sizeof marker && memcmp(buffer, marker, sizeof marker) == 0)
@@ -109,15 +113,20 @@ bool has_pgp_marker(const unsigned char *buffer, long n) {
   return false;
 }
 
-// Writes the start of a hit line: the name in its field and the kind.
-static void hit_line_start(const char *display, const char *kind) {
+// Writes one hit line: the name in its field, a blank, the kind and its
+// suffix; a failed write ends the run.
+static void write_hit(const char *display, const char *kind, const char *suffix) {
   fprint_name_field(g_hit_stream, display, g_settings->name_width);
-  fprintf(g_hit_stream, " %s", kind);
+  fprintf(g_hit_stream, " %s%s\n", kind, suffix);
+  check_hit_stream(0);
+  g_hits_found++;
 }
 
-// The packet branch: at most one hit line for a first byte of 0x80 or more.
-static void judge_packet(const char *display, long n) {
-  const unsigned char *b = g_inbuf;
+static const struct file_class no_hit = {NULL, ""};
+
+// The packet branch, for a first byte of 0x80 or more and n of 10 or more
+// (the tests read at most b[5]).
+static struct file_class judge_packet(const unsigned char *b, long n) {
   int tag = (b[0] & 0x7C) >> 2;
   int kind = packet_rules[tag].kind;
   const char *suffix = "";
@@ -126,52 +135,61 @@ static void judge_packet(const char *display, long n) {
     case TEST_NONE:
       break;
     case TEST_LENGTH:
-      if (!packet_length_fits(n))
-        return;
+      if (!length_fits(b, n))
+        return no_hit;
       break;
     case TEST_MODE: {
       unsigned char mode = b[header_size[b[0] & 3]];
       if (mode != 'b' && mode != 't') {
         if (!has_pgp_marker(b, n))
-          return;
+          return no_hit;
         kind = MARKER_KIND;
       }
       break;
     }
     case TEST_MARKER:
       if (!has_pgp_marker(b, n))
-        return;
+        return no_hit;
       break;
     default:  // TEST_NEVER
-      return;
+      return no_hit;
   }
   if (tag == 1 && (b[4] == 1 || ((b[0] & 1) != 0 && b[5] == 1)))
     suffix = " & signed";
   if (tag == 8 && b[1] == 1)
     suffix = " signature only";
-  hit_line_start(display, g_packet_kinds[kind]);
-  fputs(suffix, g_hit_stream);
-  fputs("\n", g_hit_stream);
-  check_hit_stream(0);
-  g_hits_found++;
+  return {g_packet_kinds[kind], suffix};
+}
+
+// True when the n bytes at text hold needle.
+static bool holds(const char *text, size_t n, const char *needle) {
+  size_t k = strlen(needle);
+  for (const char *end = text + n; (size_t)(end - text) >= k; text++) {
+    text = (const char *)memchr(text, needle[0], (size_t)(end - text) - k + 1);
+    if (text == NULL)
+      return false;
+    if (memcmp(text, needle, k) == 0)
+      return true;
+  }
+  return false;
 }
 
 // The text branch: ASCII armour, looked for up to the first zero byte.
-static void judge_text(const char *display, long n) {
-  const char *text = (const char *)g_inbuf;
-  const char *kind;
+static struct file_class judge_text(const unsigned char *b, long n) {
+  const char *text = (const char *)b;
+  const char *zero = (const char *)memchr(text, 0, (size_t)n);
+  size_t len = zero != NULL ? (size_t)(zero - text) : (size_t)n;
+  if (holds(text, len, "--BEGIN PGP MESSAGE--"))
+    return {"possible ascii armor", ""};
+  if (holds(text, len, "KEY BLOCK"))
+    return {"ascii armored key", ""};
+  return no_hit;
+}
 
-  g_inbuf[n] = 0;
-  if (strstr(text, "--BEGIN PGP MESSAGE--") != NULL)
-    kind = "possible ascii armor";
-  else if (strstr(text, "KEY BLOCK") != NULL)
-    kind = "ascii armored key";
-  else
-    return;
-  hit_line_start(display, kind);
-  fputs("\n", g_hit_stream);
-  check_hit_stream(0);
-  g_hits_found++;
+struct file_class classify_bytes(const unsigned char *b, long n) {
+  if (n < 10)
+    return no_hit;
+  return b[0] < 0x80 ? judge_text(b, n) : judge_packet(b, n);
 }
 
 // True when the last component of path ends in ".COM", in any case.
@@ -235,24 +253,21 @@ void check_file(const char *directory, const char *file_name) {
     fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
     return;
   }
-  if (g_settings->confirm) {  // -c: only material that parses, named as found
-    int kind = read_and_confirm(fh);
-    plat_close(fh);
-    if (kind != CONFIRM_NONE) {
-      hit_line_start(display, g_confirm_kinds[kind]);
-      fputs("\n", g_hit_stream);
-      g_hits_found++;
-    }
-    return;
-  }
-  long n = read_bytes(fh, g_inbuf, READ_SIZE);
+  long n;
+  int kind = CONFIRM_NONE;
+  if (g_settings->confirm)  // -c: only material that parses, named as found
+    kind = read_and_confirm(fh, &n);
+  else
+    n = read_bytes(fh, g_inbuf, READ_SIZE);
   if (n < 0)
     fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(errno));
   plat_close(fh);
-  if (n < 10)
+  if (g_settings->confirm) {
+    if (kind != CONFIRM_NONE)
+      write_hit(display, g_confirm_kinds[kind], "");
     return;
-  if (g_inbuf[0] < 0x80)
-    judge_text(display, n);
-  else
-    judge_packet(display, n);
+  }
+  struct file_class c = classify_bytes(g_inbuf, n);
+  if (c.kind != NULL)
+    write_hit(display, c.kind, c.suffix);
 }

@@ -14,6 +14,20 @@ extern const char g_packet_kinds[KIND_SLOTS][KIND_TEXT];
 // separator.  Ends the run on a user abort.
 void check_file(const char *directory, const char *file_name);
 
+// What the first bytes of a file are taken for: the kind text of its hit
+// line and the suffix that follows it ("" for none); kind is NULL when the
+// bytes make no hit.  Both point to constant texts.
+struct file_class {
+  const char *kind;
+  const char *suffix;
+};
+
+// Judges the first n bytes of a file at b: the packet branch for a first
+// byte of 0x80 or more, otherwise the text branch, which looks for the
+// armour strings up to the first zero byte.  Fewer than 10 bytes are never
+// a hit.  Reads only b[0] to b[n - 1], writes nothing, keeps no state.
+struct file_class classify_bytes(const unsigned char *b, long n);
+
 // True when the first packet's stated length in g_inbuf is nonzero and the
 // packet (header and body) fits within the n bytes read.
 bool packet_length_fits(long n);

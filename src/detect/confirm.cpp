@@ -55,7 +55,7 @@ int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scrat
   return kind;
 }
 
-int read_and_confirm(plat_handle h) {
+int read_and_confirm(plat_handle h, long *first_read) {
   static uint8_t *buffer = NULL;   // CONFIRM_READ_MAX, made on the first call
   static uint8_t *scratch = NULL;  // CONFIRM_SCRATCH
   if (buffer == NULL) {
@@ -67,6 +67,7 @@ int read_and_confirm(plat_handle h) {
     }
   }
   long n = read_bytes(h, buffer, READ_SIZE);
+  *first_read = n;
   if (n < 10)
     return CONFIRM_NONE;
   bool more = n == READ_SIZE;

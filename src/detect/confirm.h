@@ -48,7 +48,8 @@ int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scrat
 // text file (no NUL byte) holds none, on up to CONFIRM_READ_MAX bytes.
 // Files shorter than 10 bytes are never confirmed.  Its two buffers are
 // allocated on the first call; when they cannot be, the run ends with
-// INSUFFICIENT MEMORY.
-int read_and_confirm(plat_handle h);
+// INSUFFICIENT MEMORY.  *first_read is what the first read gave (-1 when it
+// failed).
+int read_and_confirm(plat_handle h, long *first_read);
 
 #endif  // KIVOR_DETECT_CONFIRM_H_

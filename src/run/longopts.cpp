@@ -9,13 +9,19 @@
 #include "run/exit.h"
 #include "run/options.h"
 
-int run_long_option(const char *arg) {
+int long_option_outcome(const char *arg) {
   if (strcmp(arg, "--help") == 0)
+    return OPTIONS_LONG_HELP;
+  if (strcmp(arg, "--version") == 0)
+    return OPTIONS_LONG_VERSION;
+  return OPTIONS_GO_ON;
+}
+
+void run_long_option(int outcome) {
+  if (outcome == OPTIONS_LONG_HELP)
     print_help_text(stdout);
-  else if (strcmp(arg, "--version") == 0)
-    print_version_line(stdout);
   else
-    return 0;
+    print_version_line(stdout);
   // A list that never reached its reader is no success.
   if (fflush(stdout) != 0 || ferror(stdout))
     exit_program(WRITE_ERROR);

@@ -5,11 +5,14 @@
 #ifndef KIVOR_RUN_LONGOPTS_H_
 #define KIVOR_RUN_LONGOPTS_H_
 
-// Returns 0 when arg is neither long option.  Otherwise writes the option
-// list ("--help") or the version line ("--version") to standard output,
-// without a pause, a question or a termination line, and ends the process
-// with status 0 (WRITE_ERROR, with its termination line, when standard
-// output could not be written).
-int run_long_option(const char *arg);
+// OPTIONS_LONG_HELP or OPTIONS_LONG_VERSION when arg is one of the two,
+// OPTIONS_GO_ON otherwise.
+int long_option_outcome(const char *arg);
+
+// Writes the option list (OPTIONS_LONG_HELP) or the version line
+// (OPTIONS_LONG_VERSION) to standard output, without a pause, a question or
+// a termination line, and ends the process with status 0 (WRITE_ERROR, with
+// its termination line, when standard output could not be written).
+[[noreturn]] void run_long_option(int outcome);
 
 #endif  // KIVOR_RUN_LONGOPTS_H_

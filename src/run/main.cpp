@@ -27,7 +27,9 @@ int main(int argc, char **argv) {
     add_path_argument(argv[i]);
 
   set_defaults();
-  parse_options(argc, argv, g_settings);
+  int outcome = parse_options(argc, argv, g_settings);
+  if (outcome != OPTIONS_GO_ON)
+    end_run_on_options(outcome, argv[0]);
   g_start_time = time(NULL);
   open_hit_file();
   print_start_stamp(argc, argv);

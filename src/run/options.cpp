@@ -21,11 +21,21 @@ struct option_walk {
   int pos;            // the letter being applied
   int stand;          // the argument the walk stands on
   struct run_settings *settings;
+  int outcome;        // option_outcome: OPTIONS_GO_ON until a letter ends the run
 };
 
-// What a letter leaves to do: the group's next letter, or nothing more
-// because the letter's value took the rest of the group.
-enum { NEXT_LETTER, GROUP_DONE };
+// What a letter leaves to do: the group's next letter, nothing more
+// because the letter's value took the rest of the group, or nothing at all
+// because the run ends (the walk's outcome says how).
+enum { NEXT_LETTER, GROUP_DONE, STOP_PARSING };
+
+FILE *(*g_open_accounting)(const char *name) = open_accounting_file;
+
+// Stops the walk with the given outcome.
+static int stop(struct option_walk *w, int outcome) {
+  w->outcome = outcome;
+  return STOP_PARSING;
+}
 
 static bool is_option_prefix(char c) {
   return c != '\0' && strchr(PLAT_OPTION_PREFIXES, c) != NULL;
@@ -51,17 +61,18 @@ static const char *take_value(struct option_walk *w) {
 // The arguments after the one the walk stands on, up to the next option
 // group, each handed to add; the walk stands on the last one taken.
 // Without any argument after it the run ends with reason 5.
-static void take_list(struct option_walk *w, void (*add)(const char *), bool is_filetype) {
+static int take_list(struct option_walk *w, void (*add)(const char *), bool is_filetype) {
   if (w->stand + 1 >= w->argc)
-    exit_program(ILLEGAL_OPTION);
+    return stop(w, OPTIONS_ILLEGAL);
   while (w->stand + 1 < w->argc && !is_option_prefix(w->argv[w->stand + 1][0])) {
     const char *item = w->argv[++w->stand];
     if (is_filetype && strchr(item, PLAT_SEP) != NULL) {
       fprintf(stderr, "Can't have a %s in the file type option\n", PLAT_SEP_STR);
-      exit_program(ILLEGAL_OPTION);
+      return stop(w, OPTIONS_ILLEGAL);
     }
     add(item);
   }
+  return NEXT_LETTER;
 }
 
 // A width as atoi reads it, held to the longest display name the platform
@@ -87,13 +98,13 @@ static int opt_accounting(struct option_walk *w) {
   bool rest = w->group[w->pos + 1] != '\0';
   const char *name = take_value(w);
   if (name == NULL || (!rest && name[0] == '-'))
-    print_usage();
-  g_acct_file = open_accounting_file(name);  // a second -1 closes the first file
+    return stop(w, OPTIONS_USAGE_WRONG);
+  g_acct_file = g_open_accounting(name);  // a second -1 closes the first file
   return GROUP_DONE;
 }
 
-static int opt_usage(struct option_walk *) {
-  print_usage();
+static int opt_usage(struct option_walk *w) {
+  return stop(w, OPTIONS_USAGE);
 }
 
 static int opt_dirs(struct option_walk *w) {
@@ -102,13 +113,11 @@ static int opt_dirs(struct option_walk *w) {
 }
 
 static int opt_filetypes(struct option_walk *w) {
-  take_list(w, add_filetype, true);
-  return NEXT_LETTER;
+  return take_list(w, add_filetype, true);
 }
 
 static int opt_paths(struct option_walk *w) {
-  take_list(w, add_searchdir, false);
-  return NEXT_LETTER;
+  return take_list(w, add_searchdir, false);
 }
 
 // o adds 1 to the hit-file mode, O adds 2; the last name given is used.
@@ -116,10 +125,10 @@ static int opt_hit_file(struct option_walk *w) {
   bool rest = w->group[w->pos + 1] != '\0';
   const char *name = take_value(w);
   if (name == NULL || (!rest && name[0] == '-'))
-    exit_program(ILLEGAL_OPTION);
+    return stop(w, OPTIONS_ILLEGAL);
   w->settings->hit_file_mode += w->group[w->pos] == 'o' ? 1 : 2;
   if (plat_full_path(name, g_hit_file_name, PATH_BUF) == 0)
-    exit_program(ILLEGAL_OPTION);  // never write the hits somewhere else
+    return stop(w, OPTIONS_ILLEGAL);  // never write the hits somewhere else
   return GROUP_DONE;
 }
 
@@ -132,7 +141,7 @@ static int opt_recurse(struct option_walk *w) {
 static int set_width(struct option_walk *w) {
   const char *value = take_value(w);
   if (value == NULL)
-    exit_program(ILLEGAL_OPTION);
+    return stop(w, OPTIONS_ILLEGAL);
   int32_t n = read_width(value);
   w->settings->name_width = n == 0 ? FULL_WIDTH : n;
   return GROUP_DONE;
@@ -163,18 +172,35 @@ static int opt_com(struct option_walk *w) {
   return NEXT_LETTER;
 }
 
-// Any letter the table does not name: the help file, then the usage screen
-// or the end of the run, as the user answers.
-static int opt_help(struct option_walk *w) {
+// The help path, taken for any letter the table does not name: the help
+// file, then the usage screen or the end of the run, as the user answers.
+// Without a help file the letter was a mistake, and the usage screen says so.
+[[noreturn]] static void help_path(const char *program_path) {
   fputs("Wait for help to appear\n", stdout);
-  if (!show_help_file(w->argv[0]))
-    print_usage();
+  if (!show_help_file(program_path))
+    print_usage(ILLEGAL_OPTION);
   fputs("\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? ", stderr);
   int key = prompt_raw_key();
   if (key == 'Y' || key == 'y')
-    print_usage();
+    print_usage(NORMAL_EXIT);
   fputs("\n", stderr);
   exit_program(ILLEGAL_OPTION);
+}
+
+void end_run_on_options(int outcome, const char *program_path) {
+  switch (outcome) {
+    case OPTIONS_USAGE:
+      print_usage(NORMAL_EXIT);
+    case OPTIONS_USAGE_WRONG:
+      print_usage(ILLEGAL_OPTION);
+    case OPTIONS_HELP:
+      help_path(program_path);
+    case OPTIONS_LONG_HELP:
+    case OPTIONS_LONG_VERSION:
+      run_long_option(outcome);
+    default:
+      exit_program(ILLEGAL_OPTION);
+  }
 }
 
 static const struct {
@@ -194,7 +220,7 @@ static int apply_letter(struct option_walk *w) {
   for (size_t i = 0; i < sizeof option_table / sizeof option_table[0]; i++)
     if (option_table[i].letter == c)
       return option_table[i].apply(w);
-  return opt_help(w);
+  return stop(w, OPTIONS_HELP);
 }
 
 int parse_options(int argc, char **argv, struct run_settings *settings) {
@@ -202,13 +228,18 @@ int parse_options(int argc, char **argv, struct run_settings *settings) {
   while (i < argc && !is_option_prefix(argv[i][0]))
     i++;  // the leading path arguments
   for (; i < argc && is_option_prefix(argv[i][0]); i++) {
-    run_long_option(argv[i]);  // --help and --version end the run here
-    struct option_walk w = {argc, argv, argv[i], 1, i, settings};
-    while (w.group[w.pos] != '\0' && apply_letter(&w) == NEXT_LETTER)
+    int long_option = long_option_outcome(argv[i]);  // --help, --version
+    if (long_option != OPTIONS_GO_ON)
+      return long_option;
+    struct option_walk w = {argc, argv, argv[i], 1, i, settings, OPTIONS_GO_ON};
+    int next = NEXT_LETTER;
+    while (w.group[w.pos] != '\0' && (next = apply_letter(&w)) == NEXT_LETTER)
       w.pos++;
+    if (next == STOP_PARSING)
+      return w.outcome;
     i = w.stand;
   }
   if (g_filetypes[0] == NULL)
     add_filetype("*.*");
-  return 0;
+  return OPTIONS_GO_ON;
 }

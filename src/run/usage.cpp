@@ -20,14 +20,14 @@ static const char *const option_list[] = {
     "\n\n",
 };
 
-void print_usage(void) {
+void print_usage(int reason) {
   print_banner(1);
   fputs("\n\n\nKIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n", stdout);
   fputs("KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdOc]]\n\n", stdout);
   fputs("\n\n Hit return to continue and see options \n", stdout);
   (void)prompt_char();  // the character is discarded
   print_option_list();
-  exit_program(NORMAL_EXIT);
+  exit_program(reason);
 }
 
 void print_option_list(void) {

@@ -60,20 +60,31 @@ std::string option_list() {
 
 const std::string kIllegal = "Program termination: reason ILLEGAL or INCOMPLETE OPTION\n";
 
+// The usage screen asked for ends normally; shown after a mistake, the run
+// ends with reason 5 so that a script sees it.
 TEST(Options, UsageScreenAndOptionList) {
   fixture f;
-  std::vector<std::string> asks = {"-?", "+?", "-r?", "-1"};
-  if (windows_target())
-    asks.push_back("/?");
-  for (const std::string &q : asks) {
-    run_result r = f.run({q}, "\n");
-    EXPECT_EQ(r.status, 0) << q;
-    EXPECT_EQ(r.out, kUsageOut) << q;
-    EXPECT_EQ(normalise(r.err), banner() + option_list() + "Normal termination\n") << q;
+  const std::string normal = "Normal termination\n";
+  struct {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+  } cases[] = {
+      {{"-?"}, "\n", 0},
+      {{"+?"}, "\n", 0},
+      {{"-r?"}, "\n", 0},
+      {{windows_target() ? "/?" : "-?"}, "\n", 0},
+      {{"-1"}, "\n", 5},        // the accounting file's name is missing
+      {{"-1", "-r"}, "", 5},    // no input at all: the wait ends too
+      {{"-d", "-1"}, "\n", 5},
+  };
+  for (const auto &c : cases) {
+    run_result r = f.run(c.args, c.input);
+    EXPECT_EQ(r.status, c.status) << c.args.back();
+    EXPECT_EQ(r.out, kUsageOut) << c.args.back();
+    EXPECT_EQ(normalise(r.err), banner() + option_list() + (c.status == 0 ? normal : kIllegal))
+        << c.args.back();
   }
-  run_result r = f.run({"-1", "-r"}, "");  // no input at all: the wait ends too
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, kUsageOut);
 }
 
 TEST(Options, Lists) {
@@ -244,11 +255,11 @@ TEST(Options, HelpPath) {
   opt.program = copy_program(bin);
   opt.cwd = f.t.root();
 
-  opt.input = "\n";  // no help file: the usage screen
+  opt.input = "\n";  // no help file: the usage screen, and the letter was a mistake
   run_result r = run_kivor({"-z"}, opt);
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 5);
   EXPECT_EQ(r.out, "Wait for help to appear\n" + kUsageOut);
-  EXPECT_EQ(normalise(r.err), banner() + option_list() + "Normal termination\n");
+  EXPECT_EQ(normalise(r.err), banner() + option_list() + kIllegal);
 
   bin.write("kivor.hlp", "HELP TEXT\n");
   const std::string question = "\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? ";
