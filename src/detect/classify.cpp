@@ -9,6 +9,7 @@
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
+#include "search/archive.h"
 
 const char g_packet_kinds[KIND_SLOTS][KIND_TEXT] = {
     "unknown",
@@ -168,8 +169,7 @@ static void judge_text(const char *display, long n) {
   g_hits_found++;
 }
 
-// True when the last component of path ends in ".COM", in any case.
-static bool is_com_file(const char *path) {
+bool is_com_file(const char *path) {
   const char *last = strrchr(path, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : path, '.');
   if (dot == NULL)
@@ -222,7 +222,13 @@ void check_file(const char *directory, const char *file_name) {
     return;
   }
   long n = read_bytes(fh, g_inbuf, READ_SIZE);
+  bool archive = g_settings->search_archives && search_archive(fh, pg_check_path, n);
   plat_close(fh);
+  if (!archive)  // an archive's own bytes are not judged: its members are
+    judge_bytes(display, n);
+}
+
+void judge_bytes(const char *display, long n) {
   if (n < 10)
     return;
   if (g_inbuf[0] < 0x80)

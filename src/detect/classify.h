@@ -14,6 +14,14 @@ extern const char g_packet_kinds[KIND_SLOTS][KIND_TEXT];
 // separator.  Ends the run on a user abort.
 void check_file(const char *directory, const char *file_name);
 
+// Judges the n bytes of a candidate read into g_inbuf (with room for one
+// more) and writes at most one hit line for it, naming it display.  Fewer
+// than 10 bytes are never a hit.
+void judge_bytes(const char *display, long n);
+
+// True when the last component of path ends in ".COM", in any case.
+bool is_com_file(const char *path);
+
 // True when the first packet's stated length in g_inbuf is nonzero and the
 // packet (header and body) fits within the n bytes read.
 bool packet_length_fits(long n);

@@ -65,6 +65,11 @@ long plat_read(plat_handle h, void *buffer, size_t count);
 // CloseHandle.
 void plat_close(plat_handle h);
 
+// SetFilePointerEx: moves the position of h to offset from the start
+// (whence 0), the current position (1) or the end (2).  Returns the new
+// position, or -1 on failure (the position is then unchanged).
+int64_t plat_seek(plat_handle h, int64_t offset, int whence);
+
 // ------------------------------------------------------------------ paths
 // GetFullPathNameA / _fullpath: the absolute form of path in out (size
 // bytes).  Relative paths are joined to the current directory; "." and ".."

@@ -30,6 +30,7 @@ struct run_settings {
   int32_t hit_file_mode;  // 0 stdout, 1 hit file emptied, 2+ appended
   int32_t recurse;        // nonzero: descend into subdirectories
   int32_t skip_com;       // nonzero: count ".COM" files but do not open them
+  int32_t search_archives;  // nonzero: search inside archives (-a)
 };
 
 // ---------------------------------------------------------------- globals

@@ -9,6 +9,7 @@
 #include "log/accounting.h"
 #include "run/exit.h"
 #include "run/abort.h"
+#include "search/archive.h"
 #include "search/lists.h"
 
 enum { FULL_WIDTH = 260 };  // the width that -w0 asks for
@@ -151,6 +152,18 @@ static int opt_width_style(struct option_walk *w) {
   return set_width(w);
 }
 
+// a turns archive search on, +a toggles it; a build without an archive
+// reader refuses to turn it on.
+static int opt_archives(struct option_walk *w) {
+  int on = plus_stands(w) ? !w->settings->search_archives : 1;
+  if (on && !archive_search_available()) {
+    fputs("archive search is not available in this build\n", stderr);
+    exit_program(ILLEGAL_OPTION);
+  }
+  w->settings->search_archives = on;
+  return NEXT_LETTER;
+}
+
 static int opt_com(struct option_walk *w) {
   w->settings->skip_com = 1;
   return NEXT_LETTER;
@@ -174,7 +187,8 @@ static const struct {
   char letter;
   int (*apply)(struct option_walk *w);
 } option_table[] = {
-    {'1', opt_accounting}, {'?', opt_usage},     {'d', opt_dirs},      {'D', opt_dirs},
+    {'1', opt_accounting}, {'?', opt_usage},     {'a', opt_archives},  {'A', opt_archives},
+    {'d', opt_dirs},       {'D', opt_dirs},
     {'f', opt_filetypes},  {'F', opt_filetypes}, {'o', opt_hit_file},  {'O', opt_hit_file},
     {'p', opt_paths},      {'P', opt_paths},     {'r', opt_recurse},   {'R', opt_recurse},
     {'w', opt_width},      {'W', opt_width_style}, {'x', opt_com},     {'X', opt_com},
