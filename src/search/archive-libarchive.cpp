@@ -306,7 +306,7 @@ static bool examine_member(struct archive *a, struct archive_entry *e, int depth
     return true;
   }
   const char *last = strrchr(member_name + name_len, PLAT_SEP) + 1;
-  bool wanted = matches_filetypes(last);
+  bool wanted = matches_member_patterns(last);
   bool archive_name = has_archive_extension(last);
   if (!wanted && !archive_name)
     return true;

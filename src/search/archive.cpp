@@ -108,6 +108,19 @@ bool matches_filetypes(const char *name) {
   return false;
 }
 
+bool matches_member_patterns(const char *name) {
+  bool any = false;
+  for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
+    if (has_archive_extension(g_filetypes[i]))
+      continue;  // it picked archives on disk
+    any = true;
+    const char *p = prepared_pattern(g_filetypes[i]);
+    if (p != NULL && wild_match(p, name))
+      return true;
+  }
+  return !any;
+}
+
 static bool a_pattern_matches_all(void) {
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
     const char *p = prepared_pattern(g_filetypes[i]);

@@ -8,7 +8,7 @@
 // whose name ends in one of the archive extensions, matching or not.  The
 // reader then decides by content; a file it does not take is an ordinary
 // file.  Which members are examined: every regular member whose last
-// component matches the patterns; each counts as one file searched and is
+// component matches the patterns (matches_member_patterns); each counts as one file searched and is
 // judged by its first 10140 decompressed bytes; a hit line names it as
 // archive<sep>member path, the member's separators the platform's.
 // Archives inside archives are opened the same way, to a depth of 4.
@@ -42,6 +42,12 @@ bool archive_signature(const unsigned char *b, long n);
 // True when the bare name matches one of the patterns of g_filetypes (up to
 // one that begins with '-') by the Windows rules.
 bool matches_filetypes(const char *name);
+
+// True when a member whose last component is name is examined: it matches
+// one of the patterns that do not end in an archive extension, or there is
+// no such pattern.  A pattern that names archives (PGP262.ZIP, *.zip) picks
+// them on disk and leaves every member of them to be examined.
+bool matches_member_patterns(const char *name);
 
 // With -a: examines, as archives only, the files of dir (a directory string
 // ending in the separator) whose names end in an archive extension but match
