@@ -274,9 +274,6 @@ static bool open_nested(struct archive *outer, int depth, size_t name_len, long 
     opened = archive_read_open1(in);
   }
   int result = opened == ARCHIVE_OK ? search_opened(in, depth, name_len, whole) : open_failed(in);
-  if (result == SEARCHED && !whole && archive_format(in) == ARCHIVE_FORMAT_7ZIP)
-    fprintf(stderr, "nested archive over 8 MiB needs to be held whole, skipped: %s\n",
-            member_name);
   archive_read_free(in);
   open_readers[depth] = NULL;
   return result == SEARCHED;
@@ -369,12 +366,18 @@ static int search_opened(struct archive *a, int depth, size_t name_len, bool ran
       break;
     }
     member_name[name_len] = '\0';
+    if (format == ARCHIVE_FORMAT_RAW)
+      return SEARCHED;  // a compressed file's one member: nothing follows it
     if (!seek_skips && !drain(a))
       break;
     r = archive_read_next_header(a, &e);
   }
   member_name[name_len] = '\0';
-  if (r != ARCHIVE_EOF && !said && !work_exhausted)
+  if (r == ARCHIVE_EOF || said || work_exhausted)
+    return SEARCHED;
+  if (!random_access && format == ARCHIVE_FORMAT_7ZIP)  // it reads its index from the end
+    fprintf(stderr, "nested archive over 8 MiB needs to be held whole, skipped: %s\n", member_name);
+  else
     fprintf(stderr, "couldn't read archive %s: %s\n", member_name, shown_error(a));
   return SEARCHED;
 }
