@@ -13,6 +13,7 @@
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
+#include "search/archive.h"
 
 const char g_packet_kinds[KIND_SLOTS][KIND_TEXT] = {
     "unknown",
@@ -192,8 +193,20 @@ struct file_class classify_bytes(const unsigned char *b, long n) {
   return b[0] < 0x80 ? judge_text(b, n) : judge_packet(b, n);
 }
 
-// True when the last component of path ends in ".COM", in any case.
-static bool is_com_file(const char *path) {
+// The hit line of -c, for a confirmed kind.
+static void report_confirmed(const char *display, int kind) {
+  if (kind != CONFIRM_NONE)
+    write_hit(display, g_confirm_kinds[kind], "");
+}
+
+// The hit line of the first-byte test, for the n bytes in g_inbuf.
+static void report_class(const char *display, long n) {
+  struct file_class c = classify_bytes(g_inbuf, n);
+  if (c.kind != NULL)
+    write_hit(display, c.kind, c.suffix);
+}
+
+bool is_com_file(const char *path) {
   const char *last = strrchr(path, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : path, '.');
   if (dot == NULL)
@@ -255,19 +268,34 @@ void check_file(const char *directory, const char *file_name) {
   }
   long n;
   int kind = CONFIRM_NONE;
-  if (g_settings->confirm)  // -c: only material that parses, named as found
-    kind = read_and_confirm(fh, &n);
-  else
+  bool archive = false;
+  if (g_settings->search_archives) {
+    // -a: the first bytes tell whether it is an archive; an archive's own
+    // bytes are not judged, its members are.  -c then reads a file that is
+    // none from its start again.
     n = read_bytes(fh, g_inbuf, READ_SIZE);
+    archive = n >= 0 && search_archive(fh, pg_check_path, n);
+    if (!archive && g_settings->confirm && n >= 0 && plat_seek(fh, 0, 0) == 0)
+      kind = read_and_confirm(fh, &n);
+  } else if (g_settings->confirm) {  // -c: only material that parses, named as found
+    kind = read_and_confirm(fh, &n);
+  } else {
+    n = read_bytes(fh, g_inbuf, READ_SIZE);
+  }
   if (n < 0)
     fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(errno));
   plat_close(fh);
-  if (g_settings->confirm) {
-    if (kind != CONFIRM_NONE)
-      write_hit(display, g_confirm_kinds[kind], "");
+  if (archive)
     return;
-  }
-  struct file_class c = classify_bytes(g_inbuf, n);
-  if (c.kind != NULL)
-    write_hit(display, c.kind, c.suffix);
+  if (g_settings->confirm)
+    report_confirmed(display, kind);
+  else
+    report_class(display, n);
+}
+
+void judge_bytes(const char *display, long n) {
+  if (g_settings->confirm)
+    report_confirmed(display, confirm_first_bytes(g_inbuf, n));
+  else
+    report_class(display, n);
 }

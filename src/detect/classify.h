@@ -28,6 +28,14 @@ struct file_class {
 // a hit.  Reads only b[0] to b[n - 1], writes nothing, keeps no state.
 struct file_class classify_bytes(const unsigned char *b, long n);
 
+// Judges the n bytes of a candidate read into g_inbuf (confirming them
+// under -c) and writes at most one hit line for it, naming it display.
+// Fewer than 10 bytes are never a hit.
+void judge_bytes(const char *display, long n);
+
+// True when the last component of path ends in ".COM", in any case.
+bool is_com_file(const char *path);
+
 // True when the first packet's stated length in g_inbuf is nonzero and the
 // packet (header and body) fits within the n bytes read.
 bool packet_length_fits(long n);

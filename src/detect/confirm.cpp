@@ -55,17 +55,29 @@ int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scrat
   return kind;
 }
 
-int read_and_confirm(plat_handle h, long *first_read) {
-  static uint8_t *buffer = NULL;   // CONFIRM_READ_MAX, made on the first call
-  static uint8_t *scratch = NULL;  // CONFIRM_SCRATCH
-  if (buffer == NULL) {
-    buffer = (uint8_t *)run_alloc(CONFIRM_READ_MAX);
-    scratch = (uint8_t *)run_alloc(CONFIRM_SCRATCH);
-    if (buffer == NULL || scratch == NULL) {
-      fputs("Couldn't create the confirming buffers\n", stderr);
-      exit_program(INSUFFICIENT_MEMORY);
-    }
+static uint8_t *buffer = NULL;   // CONFIRM_READ_MAX, made on the first use
+static uint8_t *scratch = NULL;  // CONFIRM_SCRATCH
+
+static void allocate_confirm_buffers(void) {
+  if (buffer != NULL)
+    return;
+  buffer = (uint8_t *)run_alloc(CONFIRM_READ_MAX);
+  scratch = (uint8_t *)run_alloc(CONFIRM_SCRATCH);
+  if (buffer == NULL || scratch == NULL) {
+    fputs("Couldn't create the confirming buffers\n", stderr);
+    exit_program(INSUFFICIENT_MEMORY);
   }
+}
+
+int confirm_first_bytes(const uint8_t *bytes, long n) {
+  if (n < 10)
+    return CONFIRM_NONE;
+  allocate_confirm_buffers();
+  return confirm_buffer(bytes, n, n >= READ_SIZE, scratch, CONFIRM_SCRATCH, NULL);
+}
+
+int read_and_confirm(plat_handle h, long *first_read) {
+  allocate_confirm_buffers();
   long n = read_bytes(h, buffer, READ_SIZE);
   *first_read = n;
   if (n < 10)

@@ -52,4 +52,10 @@ int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scrat
 // failed).
 int read_and_confirm(plat_handle h, long *first_read);
 
+// Confirms the first n bytes of a file that cannot be read on (an archive
+// member, of which only READ_SIZE bytes are decompressed): n of READ_SIZE
+// is taken for a prefix of a longer file.  Fewer than 10 bytes are never
+// confirmed.  Shares the buffers of read_and_confirm.
+int confirm_first_bytes(const uint8_t *bytes, long n);
+
 #endif  // KIVOR_DETECT_CONFIRM_H_

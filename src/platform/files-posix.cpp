@@ -126,3 +126,11 @@ void plat_close(plat_handle h) {
     last_opened.fd = -1;
   close((int)h);
 }
+
+int64_t plat_seek(plat_handle h, int64_t offset, int whence) {
+  static const int from[3] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (h < 0 || h > INT_MAX || whence < 0 || whence > 2)
+    return -1;
+  off_t pos = lseek((int)h, (off_t)offset, from[whence]);
+  return pos < 0 ? -1 : (int64_t)pos;
+}

@@ -107,3 +107,14 @@ void plat_close(plat_handle h) {
     last_opened.h = INVALID_HANDLE_VALUE;
   CloseHandle(to_win(h));
 }
+
+int64_t plat_seek(plat_handle h, int64_t offset, int whence) {
+  static const DWORD from[3] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
+  if (h == PLAT_INVALID_HANDLE || whence < 0 || whence > 2)
+    return -1;
+  LARGE_INTEGER to, pos;
+  to.QuadPart = offset;
+  if (!SetFilePointerEx(to_win(h), to, &pos, from[whence]))
+    return -1;
+  return (int64_t)pos.QuadPart;
+}

@@ -125,6 +125,11 @@ int plat_handle_id(plat_handle h, struct plat_file_id *id);
 int plat_stream_id(FILE *f, struct plat_file_id *id);
 int plat_path_id(const char *path, struct plat_file_id *id);
 
+// SetFilePointerEx: moves the position of h to offset from the start
+// (whence 0), the current position (1) or the end (2).  Returns the new
+// position, or -1 on failure (the position is then unchanged).
+int64_t plat_seek(plat_handle h, int64_t offset, int whence);
+
 // ------------------------------------------------------------------ paths
 // GetFullPathNameA / _fullpath: the absolute form of path in out (size
 // bytes).  Relative paths are joined to the current directory; "." and ".."

@@ -32,6 +32,7 @@ struct run_settings {
   int32_t recurse;        // nonzero: descend into subdirectories
   int32_t skip_com;       // nonzero: count ".COM" files but do not open them
   int32_t confirm;        // nonzero: report only material that parses (-c)
+  int32_t search_archives;  // nonzero: search inside archives (-a)
 };
 
 // ---------------------------------------------------------------- globals

@@ -9,6 +9,7 @@
 #include "run/exit.h"
 #include "run/abort.h"
 #include "run/longopts.h"
+#include "search/archive.h"
 #include "search/lists.h"
 
 enum { FULL_WIDTH = 260 };  // the width that -w0 asks for
@@ -167,6 +168,18 @@ static int opt_confirm(struct option_walk *w) {
   return NEXT_LETTER;
 }
 
+// a turns archive search on, +a toggles it; a build without an archive
+// reader refuses to turn it on.
+static int opt_archives(struct option_walk *w) {
+  int on = plus_stands(w) ? !w->settings->search_archives : 1;
+  if (on && !archive_search_available()) {
+    fputs("archive search is not available in this build\n", stderr);
+    return stop(w, OPTIONS_ILLEGAL);
+  }
+  w->settings->search_archives = on;
+  return NEXT_LETTER;
+}
+
 static int opt_com(struct option_walk *w) {
   w->settings->skip_com = 1;
   return NEXT_LETTER;
@@ -207,7 +220,8 @@ static const struct {
   char letter;
   int (*apply)(struct option_walk *w);
 } option_table[] = {
-    {'1', opt_accounting}, {'?', opt_usage},     {'c', opt_confirm},   {'C', opt_confirm},
+    {'1', opt_accounting}, {'?', opt_usage},     {'a', opt_archives},  {'A', opt_archives},
+    {'c', opt_confirm},    {'C', opt_confirm},
     {'d', opt_dirs},       {'D', opt_dirs},
     {'f', opt_filetypes},  {'F', opt_filetypes}, {'o', opt_hit_file},  {'O', opt_hit_file},
     {'p', opt_paths},      {'P', opt_paths},     {'r', opt_recurse},   {'R', opt_recurse},

@@ -17,6 +17,9 @@ static const char *const option_list[] = {
     "-wW + #:       limit filename length to # characters, default is 80 MAX,\n",
     "-oO + file:    name of output file to place hits to\n",
     "-c:            Confirm each hit by parsing it, and find what the first bytes hide\n",
+    "-a:            Search inside archives too (zip lzh tar cab 7z rar iso gz ...):\n",
+    "               files named *.zip *.tgz ... always, others matching the\n",
+    "               filetypes when their content is an archive. +a toggles\n",
     "\n\n",
 };
 

@@ -16,6 +16,7 @@
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
+#include "search/archive.h"
 
 // Joins a and b into out (size bytes); 0 when the result would not fit.
 static int join(char *out, size_t size, const char *a, const char *b) {
@@ -73,6 +74,8 @@ static void scan_open_directory(plat_dir d, const char *dir) {
     } while (plat_find_next(h, &fd));
     plat_find_close(h);
   }
+  if (g_settings->search_archives)
+    scan_archives_beyond_patterns(dir);
   g_scan_dir = outer;
 }
 

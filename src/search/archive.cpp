@@ -1,0 +1,177 @@
+// The rules of archive search that do not depend on the reader: which names
+// and first bytes make a candidate, and the archives beyond the patterns.
+#include "search/archive.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "detect/access.h"
+#include "log/hitfile.h"
+#include "log/shown.h"
+#include "platform/wildcard.h"
+#include "run/abort.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/startup.h"
+
+bool has_archive_extension(const char *name) {
+  static const char *const extensions[] = {
+      "zip", "lzh", "lha", "tar", "tgz", "taz", "gz",  "z",   "bz2",
+      "xz",  "zst", "7z",  "cab", "rar", "iso", "cpio", "ar", "xar",
+  };
+  const char *last = strrchr(name, PLAT_SEP);
+  const char *dot = strrchr(last != NULL ? last : name, '.');
+  if (dot == NULL)
+    return false;
+  for (const char *ext : extensions) {
+    size_t i = 0;
+    for (; ext[i] != '\0'; i++) {
+      char c = dot[1 + i];
+      if (c >= 'A' && c <= 'Z')
+        c = (char)(c - 'A' + 'a');
+      if (c != ext[i])
+        break;
+    }
+    if (ext[i] == '\0' && dot[1 + i] == '\0')
+      return true;
+  }
+  return false;
+}
+
+static bool starts(const unsigned char *b, long n, const char *magic, long len) {
+  return n >= len && memcmp(b, magic, (size_t)len) == 0;
+}
+
+// A tar header's checksum field: octal digits, blanks and NULs only, with a
+// digit among them.  The reader checks the sum itself.
+static bool tar_checksum_field(const unsigned char *b) {
+  bool digit = false;
+  for (int i = 148; i < 156; i++) {
+    if (b[i] >= '0' && b[i] <= '7')
+      digit = true;
+    else if (b[i] != ' ' && b[i] != '\0')
+      return false;
+  }
+  return digit;
+}
+
+bool archive_signature(const unsigned char *b, long n) {
+  static const struct {
+    const char *magic;
+    long len;
+  } magics[] = {
+      {"PK", 2},                              // zip
+      {"\x1F\x8B", 2},                        // gzip
+      {"\x1F\x9D", 2},                        // compress
+      {"BZh", 3},                             // bzip2
+      {"\xFD" "7zXZ\0", 6},                   // xz
+      {"\x28\xB5\x2F\xFD", 4},                // zstd
+      {"\x5D\0\0", 3},                        // lzma (the usual properties)
+      {"7z\xBC\xAF\x27\x1C", 6},              // 7z
+      {"Rar!\x1A\x07", 6},                    // rar 4 and 5
+      {"MSCF", 4},                            // cab
+      {"xar!", 4},                            // xar
+      {"!<arch>\n", 8},                       // ar
+      {"0707", 4},                            // cpio, text headers
+      {"\xC7\x71", 2}, {"\x71\xC7", 2},       // cpio, binary headers
+  };
+  for (const auto &m : magics)
+    if (starts(b, n, m.magic, m.len))
+      return true;
+  if (n >= 7 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-')
+    return true;  // lha
+  if (n >= 512 && b[0] != 0 && (memcmp(b + 257, "ustar", 5) == 0 || tar_checksum_field(b)))
+    return true;
+  if (n >= READ_SIZE) {  // an ISO 9660 image begins with an empty system area
+    for (long i = 0; i < n; i++)
+      if (b[i] != 0)
+        return false;
+    return true;
+  }
+  return false;
+}
+
+// A pattern prepared for matching; one buffer, made on first use.
+static char *prepared_pattern(const char *pattern) {
+  static char *buffer = NULL;
+  if (buffer == NULL)
+    buffer = (char *)run_alloc(WIDE_BUF);
+  if (buffer == NULL || !wild_prepare(pattern, buffer, WIDE_BUF))
+    return NULL;
+  return buffer;
+}
+
+bool matches_filetypes(const char *name) {
+  for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
+    const char *p = prepared_pattern(g_filetypes[i]);
+    if (p != NULL && wild_match(p, name))
+      return true;
+  }
+  return false;
+}
+
+bool matches_member_patterns(const char *name) {
+  bool any = false;
+  for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
+    if (has_archive_extension(g_filetypes[i]))
+      continue;  // it picked archives on disk
+    any = true;
+    const char *p = prepared_pattern(g_filetypes[i]);
+    if (p != NULL && wild_match(p, name))
+      return true;
+  }
+  return !any;
+}
+
+static bool a_pattern_matches_all(void) {
+  for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
+    const char *p = prepared_pattern(g_filetypes[i]);
+    if (p != NULL && strcmp(p, "*") == 0)
+      return true;
+  }
+  return false;
+}
+
+// Examines dir + name as an archive only: not counted, and not judged as a
+// file when it is none.
+static void check_archive_only(const char *dir, const char *name) {
+  int len = snprintf(pg_check_path, PATH_BUF, "%s%s", dir, name);
+  if (len < 0 || len >= PATH_BUF) {
+    fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(dir), shown_name(name));
+    return;
+  }
+  if (g_hit_file_name[0] != '\0' && plat_path_compare(pg_check_path, g_hit_file_name) == 0)
+    return;
+  plat_handle fh = open_for_reading(g_scan_dir, pg_check_path);
+  if (fh == PLAT_INVALID_HANDLE) {
+    fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
+    return;
+  }
+  long n = is_hit_file(fh) ? -1 : read_bytes(fh, g_inbuf, READ_SIZE);
+  if (n >= 0)
+    search_archive(fh, pg_check_path, n);
+  plat_close(fh);
+}
+
+void scan_archives_beyond_patterns(const char *dir) {
+  static char *search = NULL;  // WIDE_BUF, made on first use
+  if (a_pattern_matches_all())
+    return;
+  if (search == NULL && (search = (char *)run_alloc(WIDE_BUF)) == NULL)
+    return;
+  int len = snprintf(search, WIDE_BUF, "%s*.*", dir);
+  if (len < 0 || len >= PATH_BUF)
+    return;  // the walk has said so already
+  struct plat_find_data fd;
+  struct plat_find *h = plat_find_in(g_scan_dir, search, &fd);
+  if (h == NULL)
+    return;
+  do {
+    if (abort_key_pressed())
+      exit_program(USER_ABORTED);
+    if ((fd.attributes & PLAT_ATTR_DIRECTORY) == 0 && has_archive_extension(fd.name) &&
+        !matches_filetypes(fd.name))
+      check_archive_only(dir, fd.name);
+  } while (plat_find_next(h, &fd));
+  plat_find_close(h);
+}

@@ -1,0 +1,72 @@
+// Searching inside archives (-a): ZIP, LHA, TAR, CPIO, AR, CAB, 7z, RAR,
+// ISO 9660 and XAR archives, and single files compressed with gzip, bzip2,
+// xz, lzma, zstd or compress.  Nothing is ever extracted to disk: members
+// are read from the archive's own stream, and only their first bytes.
+//
+// Which files are opened as archives: a candidate whose name matches the
+// patterns when its first bytes carry an archive's signature, and any file
+// whose name ends in one of the archive extensions, matching or not.  The
+// reader then decides by content; a file it does not take is an ordinary
+// file.  Which members are examined: every regular member whose last
+// component matches the patterns (matches_member_patterns); each counts as one file searched and is
+// judged by its first 10140 decompressed bytes; a hit line names it as
+// archive<sep>member path, the member's separators the platform's.
+// Archives inside archives are opened the same way, to a depth of 4.
+//
+// The reading itself lives in a backend chosen by the build:
+// archive-libarchive.cpp, or archive-none.cpp where the library is missing
+// (the option is then refused).
+#ifndef KIVOR_SEARCH_ARCHIVE_H_
+#define KIVOR_SEARCH_ARCHIVE_H_
+
+#include "platform/platform.h"
+
+// Archives below archives are opened down to this depth (1 is a file on disk).
+enum { ARCHIVE_MAX_DEPTH = 4 };
+
+// ----------------------------------------------------------- shared rules
+
+// True when the last component of name ends in one of the archive
+// extensions (.zip .lzh .lha .tar .tgz .taz .gz .z .bz2 .xz .zst .7z .cab
+// .rar .iso .cpio .ar .xar), in any case.
+bool has_archive_extension(const char *name);
+
+// True when the n first bytes b of a file may begin an archive or a
+// compressed stream of a supported kind: a cheap test on bytes already read,
+// so that no other file costs a system call more.  May say yes to a file
+// the reader then refuses; never says no to a supported archive that starts
+// at its first byte (an ISO 9660 image is taken when its first n bytes are
+// all zero, its system area).
+bool archive_signature(const unsigned char *b, long n);
+
+// True when the bare name matches one of the patterns of g_filetypes (up to
+// one that begins with '-') by the Windows rules.
+bool matches_filetypes(const char *name);
+
+// True when a member whose last component is name is examined: it matches
+// one of the patterns that do not end in an archive extension, or there is
+// no such pattern.  A pattern that names archives (PGP262.ZIP, *.zip) picks
+// them on disk and leaves every member of them to be examined.
+bool matches_member_patterns(const char *name);
+
+// With -a: examines, as archives only, the files of dir (a directory string
+// ending in the separator) whose names end in an archive extension but match
+// none of the patterns; the walk calls it after the directory's own files.
+// Such a file is not counted, and nothing is said when it turns out not to
+// be an archive.  Does nothing when a pattern matches every name.
+void scan_archives_beyond_patterns(const char *dir);
+
+// ------------------------------------------------------------- backend
+
+// True when this build can read archives.
+bool archive_search_available(void);
+
+// Searches the file open as h, named name (its full name), of which the
+// first n bytes are in g_inbuf, as an archive, when its name or those bytes
+// make it a candidate.  Returns true when the file was read as an archive
+// (its members examined, or a message written about it); false when it is
+// no archive, with g_inbuf and the shortening buffers untouched.  Moves the
+// position of h.  Ends the run on a user abort.
+bool search_archive(plat_handle h, const char *name, long n);
+
+#endif  // KIVOR_SEARCH_ARCHIVE_H_
