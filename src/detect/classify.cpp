@@ -293,9 +293,9 @@ void check_file(const char *directory, const char *file_name) {
     report_class(display, n);
 }
 
-void judge_bytes(const char *display, long n) {
+void judge_bytes(const char *display, long n, confirm_reader read_on, void *source) {
   if (g_settings->confirm)
-    report_confirmed(display, confirm_first_bytes(g_inbuf, n));
+    report_confirmed(display, confirm_first_bytes(g_inbuf, n, read_on, source));
   else
     report_class(display, n);
 }

@@ -4,6 +4,8 @@
 
 #include <stddef.h>
 
+#include "detect/confirm.h"
+
 enum { KIND_SLOTS = 16, KIND_TEXT = 64, MARKER_KIND = 15 };
 
 // Kind texts indexed by packet tag 0 to 14; slot 15 is the marker hit's.
@@ -28,10 +30,11 @@ struct file_class {
 // a hit.  Reads only b[0] to b[n - 1], writes nothing, keeps no state.
 struct file_class classify_bytes(const unsigned char *b, long n);
 
-// Judges the n bytes of a candidate read into g_inbuf (confirming them
-// under -c) and writes at most one hit line for it, naming it display.
-// Fewer than 10 bytes are never a hit.
-void judge_bytes(const char *display, long n);
+// Judges the n bytes of a candidate read into g_inbuf and writes at most one
+// hit line for it, naming it display.  Under -c they are confirmed, and
+// read_on(source, ...) brings more of the candidate where that is wanted
+// (NULL: nothing more can be read).  Fewer than 10 bytes are never a hit.
+void judge_bytes(const char *display, long n, confirm_reader read_on, void *source);
 
 // True when the last component of path ends in ".COM", in any case.
 bool is_com_file(const char *path);

@@ -69,29 +69,42 @@ static void allocate_confirm_buffers(void) {
   }
 }
 
-int confirm_first_bytes(const uint8_t *bytes, long n) {
+// Confirms the n bytes in buffer, the first of a file; reads on through
+// read_on (when given) where they hold material that runs past them, or
+// where a text file (no NUL byte) holds none.
+static int confirm_read_on(long n, confirm_reader read_on, void *source) {
   if (n < 10)
     return CONFIRM_NONE;
+  bool more = n == READ_SIZE;
+  bool wants_more;
+  int kind = confirm_buffer(buffer, n, more, scratch, CONFIRM_SCRATCH, &wants_more);
+  if (read_on == NULL || !more ||
+      !(wants_more || (kind == CONFIRM_NONE && memchr(buffer, 0, (size_t)n) == NULL)))
+    return kind;
+  while (n < CONFIRM_READ_MAX) {
+    long got = read_on(source, buffer + n, (size_t)(CONFIRM_READ_MAX - n));
+    if (got <= 0)
+      break;
+    n += got;
+  }
+  return confirm_buffer(buffer, n, n == CONFIRM_READ_MAX, scratch, CONFIRM_SCRATCH, NULL);
+}
+
+int confirm_first_bytes(const uint8_t *bytes, long n, confirm_reader read_on, void *source) {
   allocate_confirm_buffers();
-  return confirm_buffer(bytes, n, n >= READ_SIZE, scratch, CONFIRM_SCRATCH, NULL);
+  if (n > 0)
+    memcpy(buffer, bytes, (size_t)n);
+  return confirm_read_on(n, read_on, source);
+}
+
+// read_on for a file open as a handle.
+static long read_handle(void *source, uint8_t *into, size_t count) {
+  return read_bytes(*(plat_handle *)source, into, count);
 }
 
 int read_and_confirm(plat_handle h, long *first_read) {
   allocate_confirm_buffers();
   long n = read_bytes(h, buffer, READ_SIZE);
   *first_read = n;
-  if (n < 10)
-    return CONFIRM_NONE;
-  bool more = n == READ_SIZE;
-  bool wants_more;
-  int kind = confirm_buffer(buffer, n, more, scratch, CONFIRM_SCRATCH, &wants_more);
-  if (!more || !(wants_more || (kind == CONFIRM_NONE && memchr(buffer, 0, (size_t)n) == NULL)))
-    return kind;
-  while (n < CONFIRM_READ_MAX) {
-    long got = read_bytes(h, buffer + n, (size_t)(CONFIRM_READ_MAX - n));
-    if (got <= 0)
-      break;
-    n += got;
-  }
-  return confirm_buffer(buffer, n, n == CONFIRM_READ_MAX, scratch, CONFIRM_SCRATCH, NULL);
+  return confirm_read_on(n, read_handle, &h);
 }

@@ -52,10 +52,14 @@ int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scrat
 // failed).
 int read_and_confirm(plat_handle h, long *first_read);
 
-// Confirms the first n bytes of a file that cannot be read on (an archive
-// member, of which only READ_SIZE bytes are decompressed): n of READ_SIZE
-// is taken for a prefix of a longer file.  Fewer than 10 bytes are never
-// confirmed.  Shares the buffers of read_and_confirm.
-int confirm_first_bytes(const uint8_t *bytes, long n);
+// Reads up to count more bytes of a file into into: the count read, 0 at
+// its end, below 0 on failure.
+typedef long (*confirm_reader)(void *source, uint8_t *into, size_t count);
+
+// Confirms a file of which the first n bytes (n at most READ_SIZE) are at
+// bytes, as read_and_confirm does; the rest, where it is wanted, comes
+// through read_on(source, ...) (an archive member's stream), or is not read
+// when read_on is NULL.  Shares the buffers of read_and_confirm.
+int confirm_first_bytes(const uint8_t *bytes, long n, confirm_reader read_on, void *source);
 
 #endif  // KIVOR_DETECT_CONFIRM_H_

@@ -160,6 +160,13 @@ static long read_head(struct archive *a) {
   return n;
 }
 
+// More of the current member, for -c: what read_counted gives, the library's
+// failures as -1.
+static long read_more(void *archive, uint8_t *into, size_t count) {
+  la_ssize_t got = read_counted((struct archive *)archive, into, count);
+  return got < 0 ? -1 : (long)got;
+}
+
 // Reads the rest of the current member and drops it.  False when the
 // archive cannot go on.
 static bool drain(struct archive *a) {
@@ -336,7 +343,7 @@ static bool examine_member(struct archive *a, struct archive_entry *e, int depth
     int width = g_settings->name_width;
     const char *display = g_shorten_style < 0 ? shorten_name_middle(member_name, width)
                                               : shorten_name_prefix(member_name, width);
-    judge_bytes(display != NULL ? display : member_name, n);
+    judge_bytes(display != NULL ? display : member_name, n, read_more, a);
   }
   return true;
 }

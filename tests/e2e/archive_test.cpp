@@ -169,13 +169,15 @@ TEST(Archives, SampleFilesAreFoundTheSameInsideArchives) {
   temp_tree t;
   t.write("c.zip", make_archive("zip", members));
   t.write("c.tar.gz", make_archive("tar.gz", members));
-  run_result disk = run_kivor({root, "-r", "-d", "-w", "-1"});
-  std::vector<std::string> want = hit_lines(normalise(disk.out), root + "/", "");
-  ASSERT_GT(want.size(), 30u);
-  for (const char *archive : {"c.zip", "c.tar.gz"}) {
-    run_result r = run_kivor({t.path(archive), "-a", "-d", "-w", "-1"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(hit_lines(normalise(r.out), t.path(archive) + "/", ""), want) << archive;
+  for (std::string mode : {"-d", "-dc"}) {  // the first-byte test, and -c
+    run_result disk = run_kivor({root, "-r", mode, "-w", "-1"});
+    std::vector<std::string> want = hit_lines(normalise(disk.out), root + "/", "");
+    ASSERT_GT(want.size(), 30u);
+    for (const char *archive : {"c.zip", "c.tar.gz"}) {
+      run_result r = run_kivor({t.path(archive), "-a", mode, "-w", "-1"});
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(hit_lines(normalise(r.out), t.path(archive) + "/", ""), want) << archive << mode;
+    }
   }
 }
 
