@@ -1,10 +1,6 @@
 // The sample files in the confirming mode (-c): every real PGP file is
 // reported with the kind it holds, no look-alike at all.  Skipped when the
 // samples are not there.
-#include <string>
-#include <utility>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "expect.h"
@@ -12,25 +8,8 @@
 
 namespace {
 
-using kinds = std::vector<std::pair<const char *, const char *>>;
-
-void expect_confirmed(const std::string &folder, const kinds &want) {
-  std::string root = corpus_dir();
-  if (root.empty())
-    GTEST_SKIP() << "no sample files beside the project";
-  std::string dir = root + "/" + folder;
-  run_options opt;
-  opt.cwd = dir;
-  run_result r = run_kivor({"-c", "-d", "-w", "200"}, opt);
-  std::string hits;
-  for (auto &w : want)
-    hits += hit(target_path(dir + "/" + w.first), w.second, 200);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(normalise(r.out), run_out(hits));
-}
-
 TEST(CorpusConfirm, RealBinaryPackets) {
-  expect_confirmed("real-binary", {
+  expect_corpus_hits("-dc", "real-binary", {
       {"ca-apgp200-INSTALL.SIG", "signature"},
       {"ca-chain-ring.pgp", "public key certificate"},
       {"ca-CWGKEY.PGP", "public key certificate"},
@@ -64,7 +43,7 @@ TEST(CorpusConfirm, RealBinaryPackets) {
 }
 
 TEST(CorpusConfirm, RealArmour) {
-  expect_confirmed("real-armour", {
+  expect_corpus_hits("-dc", "real-armour", {
       {"ca-ATBASH2.ASC", "clear-signed message"},
       {"ca-Cracking_DES.zip.sig", "ascii armored signature"},
       {"ca-KEPLER.ASC", "ascii armored key"},
@@ -92,10 +71,10 @@ TEST(CorpusConfirm, RealArmour) {
 }
 
 // Sources that quote the armour lines, DOS programs, images: none reported.
-TEST(CorpusConfirm, LookAlikes) { expect_confirmed("negative", {}); }
+TEST(CorpusConfirm, LookAlikes) { expect_corpus_hits("-dc", "negative", {}); }
 
 TEST(CorpusConfirm, CurrentToolOutput) {
-  expect_confirmed("gpg", {
+  expect_corpus_hits("-dc", "gpg", {
       {"enc-pk-pgp6-idea.gpg", "encrypted"},
       {"enc-pk-rfc2440.gpg", "encrypted"},
       {"enc-pk-z0.asc", "ascii armored message"},

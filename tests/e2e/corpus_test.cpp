@@ -1,34 +1,12 @@
 // Real PGP-era files and files made with a current OpenPGP tool, read where
 // they lie (beside the project, read-only).  Skipped when the samples are
 // not there, as on a fresh clone.
-#include <string>
-#include <utility>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "expect.h"
 #include "runner.h"
 
 namespace {
-
-using kinds = std::vector<std::pair<const char *, const char *>>;
-
-// Scans one folder of the samples and compares every hit line.
-void expect_hits(const std::string &folder, const kinds &want) {
-  std::string root = corpus_dir();
-  if (root.empty())
-    GTEST_SKIP() << "no sample files beside the project";
-  std::string dir = root + "/" + folder;
-  run_options opt;
-  opt.cwd = dir;
-  run_result r = run_kivor({"-d", "-w", "200"}, opt);
-  std::string hits;
-  for (auto &w : want)
-    hits += hit(target_path(dir + "/" + w.first), w.second, 200);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(normalise(r.out), run_out(hits));
-}
 
 // Not reported: gnupg-g10-1998-pubring.g10 (first byte 0xD0, bit 6 set:
 // tag 20, no "PGP" in the first 12 bytes) and pgpdump-gpg2 (tag 4, no
@@ -38,7 +16,7 @@ TEST(Corpus, RealBinaryPackets) {
   const char *sig = "packet signed, RSA secret key";
   const char *pub = "public key certificate";
   const char *sec = "secret key certificate";
-  expect_hits("real-binary", {
+  expect_corpus_hits("-d", "real-binary", {
                                  {"ca-apgp200-INSTALL.SIG", sig},
                                  {"ca-chain-ring.pgp", pub},
                                  {"ca-CWGKEY.PGP", pub},
@@ -75,7 +53,7 @@ TEST(Corpus, RealBinaryPackets) {
 TEST(Corpus, RealArmour) {
   const char *msg = "possible ascii armor";
   const char *key = "ascii armored key";
-  expect_hits("real-armour", {
+  expect_corpus_hits("-d", "real-armour", {
                                  {"ca-KEPLER.ASC", key},
                                  {"ca-magicmoney-key.asc", key},
                                  {"ca-noise035-keys.asc", key},  // a key block inside signed text
@@ -97,7 +75,7 @@ TEST(Corpus, RealArmour) {
 // a packet: 0x8C starting a DOS program is tag 3 with a length that fits
 // (ca-l3-MANIFEST.sig, tag 3 with a stated length beyond its end, is not).
 TEST(Corpus, LookAlikes) {
-  expect_hits("negative", {
+  expect_corpus_hits("-d", "negative", {
                               {"ca-Cryptix-ArmouredData.java", "possible ascii armor"},
                               {"ca-MM.C", "possible ascii armor"},
                               {"ca-noise035-sample.com", "encrypted, possibly signed"},
@@ -116,7 +94,7 @@ TEST(Corpus, LookAlikes) {
 }
 
 TEST(Corpus, CurrentToolOutput) {
-  expect_hits("gpg", {
+  expect_corpus_hits("-d", "gpg", {
                          {"enc-pk-pgp6-idea.gpg", "encrypted"},
                          {"enc-pk-rfc2440.gpg", "encrypted"},
                          {"enc-pk-z0.asc", "possible ascii armor"},

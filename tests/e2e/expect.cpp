@@ -164,3 +164,19 @@ std::string command_line(const std::vector<std::string> &args) {
 std::string hit_file_run(const std::vector<std::string> &args, const std::string &hits) {
   return "\nProgram started <time>\n\n\n" + command_line(args) + "\n\n" + hits;
 }
+
+void expect_corpus_hits(const std::string &mode, const std::string &folder,
+                        const corpus_kinds &want) {
+  std::string root = corpus_dir();
+  if (root.empty())
+    GTEST_SKIP() << "no sample files beside the project";
+  std::string dir = root + "/" + folder;
+  run_options opt;
+  opt.cwd = dir;
+  run_result r = run_kivor({mode, "-w", "200"}, opt);
+  std::string hits;
+  for (auto &w : want)
+    hits += hit(target_path(dir + "/" + w.first), w.second, 200);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hits));
+}

@@ -11,6 +11,7 @@
 #define KIVOR_TESTS_E2E_EXPECT_H_
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runner.h"
@@ -90,5 +91,12 @@ std::string command_line(const std::vector<std::string> &args);
 // What one run writes into its hit file (normalised): the start stamp with
 // the command line, then the hit lines.
 std::string hit_file_run(const std::vector<std::string> &args, const std::string &hits);
+
+// The hit lines of a scan of one folder of the sample files (run there with
+// mode, "-d" or "-dc", and a width of 200) against want, its files and
+// kinds in listing order.  Skips the test where the samples are absent.
+using corpus_kinds = std::vector<std::pair<const char *, const char *>>;
+void expect_corpus_hits(const std::string &mode, const std::string &folder,
+                        const corpus_kinds &want);
 
 #endif  // KIVOR_TESTS_E2E_EXPECT_H_

@@ -299,18 +299,9 @@ bool live_run::wait_until(const std::function<bool()> &cond, int ms) {
 }
 
 bool live_run::stopped() const {
-  char path[64];
-  snprintf(path, sizeof path, "/proc/%d/stat", (int)pid_);
-  FILE *f = fopen(path, "r");
-  if (f == nullptr)
-    return false;
-  char buf[512];
-  size_t n = fread(buf, 1, sizeof buf - 1, f);
-  fclose(f);
-  buf[n] = '\0';
-  const char *close_paren = strrchr(buf, ')');
-  return close_paren != nullptr && close_paren[1] == ' ' &&
-         (close_paren[2] == 'T' || close_paren[2] == 't');
+  char state;
+  unsigned long long ticks;
+  return process_state(pid_, &state, &ticks) && (state == 'T' || state == 't');
 }
 
 bool live_run::pending(int sig) const {
