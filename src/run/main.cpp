@@ -62,7 +62,7 @@ int main(int argc, char **argv) {
 
   check_interrupt();  // Ctrl-C after the last file: no summary either
   // Every hit must have reached its file before the summary counts it.
-  if (close_hit_file() != 0)
+  if (close_hit_file(1) != 0)
     exit_program(WRITE_ERROR);
   print_summary();
   return 0;
