@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "log/hitfile.h"
+#include "platform/ascii.h"
 #include "log/shown.h"
 #include "log/stamps.h"
 #include "run/exit.h"
@@ -55,8 +56,7 @@ int main(int argc, char **argv) {
       dir[len] = PLAT_SEP;  // the entry was stored with a spare byte
       dir[len + 1] = '\0';
     }
-    if (dir[0] >= 'a' && dir[0] <= 'z')
-      dir[0] = (char)(dir[0] - 'a' + 'A');
+    dir[0] = (char)ascii_upper((unsigned char)dir[0]);
     walk_directory(dir);
   }
 
