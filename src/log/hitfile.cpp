@@ -57,8 +57,11 @@ void check_hit_stream(int flush) {
   }
 }
 
-int close_hit_file(void) {
-  bool is_file = g_hit_stream != NULL && g_hit_stream != stdout;
+int close_hit_file(int check_stdout) {
+  bool is_file = g_settings != NULL && g_settings->hit_file_mode != 0 && g_hit_stream != NULL &&
+                 g_hit_stream != stdout;
+  if (!is_file && !check_stdout)
+    return 0;
   int err = is_file ? close_stream(g_hit_stream) : stream_failure(stdout, 1);
   if (err != 0)
     report(err);

@@ -26,9 +26,13 @@ bool is_hit_file(plat_handle h);
 // the stream holds back is written out first.
 void check_hit_stream(int flush);
 
-// Flushes the hit stream and closes the hit file when one is open;
-// g_hit_stream is standard output afterwards.  0 when everything reached
-// the file, else -1 after the message of check_hit_stream.
-int close_hit_file(void);
+// Closes the hit file when one is open (hit_file_mode nonzero and the hit
+// stream not standard output), what it holds back written out first; with
+// check_stdout, standard output is flushed and checked instead when the hit
+// lines went there.  g_hit_stream is standard output afterwards.  0 when
+// everything reached its place (or there was nothing to close), else -1
+// after the message of check_hit_stream.  The run's natural end checks
+// standard output; exit_program leaves it to the exit path.
+int close_hit_file(int check_stdout);
 
 #endif  // KIVOR_LOG_HITFILE_H_

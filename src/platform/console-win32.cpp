@@ -1,4 +1,5 @@
-// The console key test and raw key read through _kbhit and _getch.
+// The console key test and key reads through _kbhit and _getch, the stream
+// read of standard input, and Ctrl-C on Windows.
 //
 // _kbhit and _getch read the console itself, not standard input.  When
 // standard input is not a console (a file, a pipe, or no console at all, as
@@ -16,17 +17,27 @@
 #include <stdio.h>
 #include <windows.h>
 
-// Nonzero when standard input is a console and standard output no pipe.
-// Asked once: the key test runs for every file, and asking the console is
-// a round trip to its host.
-static int keyboard_is_ours(void) {
+static volatile sig_atomic_t interrupted = 0;
+
+// Nonzero when standard input is a console.  Asked once: the key test runs
+// for every file, and asking the console is a round trip to its host.
+static int stdin_is_console(void) {
   static int known = -1;
   if (known < 0) {
     DWORD mode;
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    known = in != NULL && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? 1 : 0;
+  }
+  return known;
+}
+
+// Nonzero when standard input is a console and standard output no pipe.
+static int keyboard_is_ours(void) {
+  static int known = -1;
+  if (known < 0) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     int piped = out != NULL && out != INVALID_HANDLE_VALUE && GetFileType(out) == FILE_TYPE_PIPE;
-    known = !piped && in != NULL && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) ? 1 : 0;
+    known = !piped && stdin_is_console();
   }
   return known;
 }
@@ -51,6 +62,35 @@ int plat_raw_key(void) {
   return c;
 }
 
+int plat_read_char(void) {
+  int c = getchar();
+  if (c != EOF)
+    return c;
+  // Ctrl-C ends a console read before its handler, on another thread, has
+  // recorded it: give the handler a moment, so the caller sees the interrupt.
+  if (stdin_is_console())
+    for (int i = 0; i < 20 && !interrupted; i++)
+      Sleep(10);
+  return -1;
+}
+
 // _getch changes no console setting that outlives the call: nothing to give back.
 void plat_console_restore(void) {
+}
+
+// Runs on the console's control thread.  The C runtime has set SIGINT back
+// to its default before calling it, so a second Ctrl-C ends the process at
+// once.
+static void on_interrupt(int sig) {
+  (void)sig;
+  interrupted = PLAT_STOP_INTERRUPT;
+}
+
+void plat_catch_interrupt(void) {
+  if (signal(SIGINT, on_interrupt) == SIG_IGN)
+    signal(SIGINT, SIG_IGN);  // inherited as ignored: stays so
+}
+
+int plat_interrupted(void) {
+  return interrupted;
 }

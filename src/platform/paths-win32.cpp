@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include "platform/ascii.h"
+
 size_t plat_full_path(const char *path, char *out, size_t size) {
   if (path == NULL || out == NULL || size == 0)
     return 0;
@@ -86,11 +88,7 @@ int plat_is_directory(const char *path) {
 int plat_path_compare(const char *a, const char *b) {
   const unsigned char *x = (const unsigned char *)a, *y = (const unsigned char *)b;
   for (;; x++, y++) {
-    unsigned cx = *x, cy = *y;
-    if (cx >= 'A' && cx <= 'Z')
-      cx += 'a' - 'A';
-    if (cy >= 'A' && cy <= 'Z')
-      cy += 'a' - 'A';
+    unsigned cx = ascii_upper(*x), cy = ascii_upper(*y);
     if (cx != cy)
       return cx < cy ? -1 : 1;
     if (cx == 0)

@@ -3,6 +3,12 @@
 // backend (*-posix.cpp or *-win32.cpp) for it.  On Windows each routine is a
 // thin wrapper around the Win32 call named in its comment; on POSIX it stands
 // in for that call with the same observable behaviour.
+//
+// Each service below lives in a file of the same name in both backends,
+// listing-, dirs-, files-, paths-, split-, console-, outfiles-, cp437-,
+// help-, zone- and logfile-posix.cpp / -win32.cpp, and each section names
+// its file.  The backend-private helpers are declared in pseudo-posix.h and
+// errors-win32.h.
 #ifndef KIVOR_PLATFORM_H_
 #define KIVOR_PLATFORM_H_
 
@@ -12,7 +18,7 @@
 
 #include "platform/platform-consts.h"  // PLAT_SEP, PLAT_PATH_MAX, ... of the backend
 
-// ---------------------------------------------------------------- listing
+// -------------------------------------------------------- listing (listing-)
 // Stand-ins for FindFirstFileA / FindNextFileA / FindClose and the find
 // record.  Only the attributes and the bare name are carried.
 
@@ -46,7 +52,7 @@ void plat_find_close(struct plat_find *h);
 // leave the system's reason in errno, for strerror: ENOENT when a listing
 // found nothing that matches.
 
-// ----------------------------------------------------- open directories
+// ---------------------------------------------- open directories (dirs-)
 // A directory held open while the walk is in it.  Its subdirectories and
 // files are reached through it, not again through its path, so that a
 // directory swapped for a link after it was listed is never followed.
@@ -78,14 +84,14 @@ int plat_dir_is_pseudo(plat_dir d);
 // works by path alone, as plat_find_first).
 struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd);
 
-// -------------------------------------------- file-name interpretation
+// ----------------------------------- file-name interpretation (files-)
 // AreFileApisANSI / SetFileApisToANSI / SetFileApisToOEM: a process-wide
 // flag.  On POSIX both interpretations pass a name's bytes unchanged.
 int plat_file_apis_are_ansi(void);
 void plat_set_file_apis_ansi(void);
 void plat_set_file_apis_oem(void);
 
-// ---------------------------------------------------------- file access
+// ------------------------------------------------- file access (files-)
 typedef intptr_t plat_handle;
 #define PLAT_INVALID_HANDLE ((plat_handle)-1)
 
@@ -121,7 +127,7 @@ struct plat_file_id {
 int plat_handle_id(plat_handle h, struct plat_file_id *id);
 
 // The same for an open stream, and for the file a path names (links
-// followed; 0 when nothing is there).
+// followed; 0 when nothing is there).  These two are in outfiles-.
 int plat_stream_id(FILE *f, struct plat_file_id *id);
 int plat_path_id(const char *path, struct plat_file_id *id);
 
@@ -130,7 +136,7 @@ int plat_path_id(const char *path, struct plat_file_id *id);
 // position, or -1 on failure (the position is then unchanged).
 int64_t plat_seek(plat_handle h, int64_t offset, int whence);
 
-// ------------------------------------------------------------------ paths
+// ------------------------------------------------------- paths (paths-)
 // GetFullPathNameA / _fullpath: the absolute form of path in out (size
 // bytes).  Relative paths are joined to the current directory; "." and ".."
 // and repeated separators are resolved lexically; a trailing separator is
@@ -153,7 +159,7 @@ int plat_is_directory(const char *path);
 // ASCII case ignored on Windows, exact bytes on POSIX.  0 when equal.
 int plat_path_compare(const char *a, const char *b);
 
-// ---------------------------------------------------------- path pieces
+// ------------------------------------------------- path pieces (split-)
 // _splitpath: drive ("" on POSIX), directory (ending in the separator),
 // file name and extension (with its dot) of path, each cut to its buffer of
 // size bytes.  The extension starts at the last dot of the last component
@@ -162,7 +168,7 @@ int plat_path_compare(const char *a, const char *b);
 void plat_split_path(const char *path, char *drive, char *dir, char *fname,
                      char *ext, size_t size);
 
-// ------------------------------------------------ console and interrupt
+// ------------------------------------- console and interrupt (console-)
 // _kbhit: nonzero when a keystroke waits at the console.  Always 0 when
 // standard output is a pipe (POSIX: a FIFO or socket; Windows: FILE_TYPE_PIPE):
 // the keyboard then belongs to the program reading the output, and the
@@ -212,7 +218,7 @@ void plat_catch_interrupt(void);
 // PLAT_STOP_NONE, 0, while none has come.
 int plat_interrupted(void);
 
-// ------------------------------------------------ output files, streams
+// ------------------------------------ output files, streams (outfiles-)
 // Standard input, output and error as the run needs them: on POSIX, each of
 // descriptors 0, 1 and 2 that the process was started without is opened on
 // /dev/null, so that no file the run opens later takes its number (and
@@ -228,7 +234,7 @@ void plat_open_standard_streams(void);
 // (plat_interrupted then says so).  NULL when the file cannot be opened.
 FILE *plat_open_output(const char *path, int append);
 
-// ---------------------------------------------------------- text output
+// ------------------------------------------------- text output (cp437-)
 // The banner's code page 437 box bytes (0xBA, 0xBB, 0xBC, 0xC8, 0xC9, 0xCD
 // and the check mark 0xFB) as the console shows them: the equivalent UTF-8
 // character on POSIX; NULL for a byte that is written as it is (every other
@@ -243,7 +249,7 @@ const char *plat_cp437_text(unsigned char byte);
 // 0, names are code-page bytes.  Called once, at start-up.
 int plat_names_utf8(void);
 
-// ------------------------------------------------------------------- help
+// --------------------------------------------------------- help (help-)
 // SearchPathA with the standard search order: name (which holds a
 // directory) with ext added when it has none, found beside it or not at
 // all.  POSIX: when not beside it, the same file name in ../share/kivor/
@@ -260,7 +266,7 @@ size_t plat_search_file(const char *name, const char *ext, char *out, size_t siz
 // The result is not reported.
 void plat_show_help(const char *path);
 
-// ------------------------------------------------------ clock and zone
+// -------------------------------------------------- clock and zone (zone-)
 // The standard library's time-zone state after _tzset / tzset.
 struct plat_zone {
   long seconds_west;     // _timezone: offset of standard time, west of UTC
@@ -273,7 +279,7 @@ struct plat_zone {
 // and fills *zone with it.  The names stay valid until the next call.
 void plat_zone_info(struct plat_zone *zone);
 
-// ------------------------------------------------ accounting file access
+// ---------------------------------------- accounting file access (logfile-)
 // The accounting file is cleaned through a handle of its own before it is
 // opened as a stream.  Reads go through plat_read, closing through
 // plat_close.

@@ -23,6 +23,7 @@
 
 #include <string.h>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 
 int wild_has_wildcards(const char *s) {
@@ -81,10 +82,6 @@ token_kind token_at(const char *p) {
   }
 }
 
-inline unsigned char fold(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 'a' + 'A') : c;
-}
-
 }  // namespace
 
 // Simulates the pattern over name positions: reach[i] says that the pattern
@@ -117,10 +114,10 @@ int wild_match(const char *prepared, const char *name) {
     int any = 0;
     switch (kind) {
       case TOK_LITERAL: {
-        unsigned char want = fold((unsigned char)*p);
+        unsigned char want = ascii_upper((unsigned char)*p);
         next[0] = 0;
         for (size_t i = 0; i < n; i++)
-          next[i + 1] = (unsigned char)(reach[i] && fold((unsigned char)name[i]) == want);
+          next[i + 1] = (unsigned char)(reach[i] && ascii_upper((unsigned char)name[i]) == want);
         break;
       }
       case TOK_STAR: {

@@ -44,8 +44,7 @@ void exit_program(int reason) {
 
   // Hits or a record that did not reach their file are said; a run that was
   // ending well then ends with WRITE_ERROR.
-  if (g_settings != NULL && g_settings->hit_file_mode != 0 && g_hit_stream != NULL &&
-      g_hit_stream != stdout && close_hit_file() != 0 && reason < 1)
+  if (close_hit_file(0) != 0 && reason < 1)
     reason = WRITE_ERROR;
   if (close_accounting_file() != 0 && reason < 1)
     reason = WRITE_ERROR;

@@ -22,10 +22,9 @@ enum exit_reason {
 // has none.
 const char *exit_reason_name(int reason);
 
-// Closes the hit file when one is open (hit_file_mode nonzero and the hit
-// stream not standard output) and the accounting file, saying so when what
-// was written did not reach them (a reason below 1 then becomes
-// WRITE_ERROR), writes "Normal termination\n" (reason < 1)
+// Closes the hit file when one is open (close_hit_file) and the accounting
+// file, saying so when what was written did not reach them (a reason below
+// 1 then becomes WRITE_ERROR), writes "Normal termination\n" (reason < 1)
 // or "Program termination: reason %s\n" with the reason's name to the error
 // stream, and ends the process with the reason as its status through the
 // normal exit path (open streams flushed and closed, terminal given back).

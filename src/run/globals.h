@@ -1,6 +1,7 @@
 // The run's settings record and the run-wide globals that the modules share.
 // Everything here is allocated once at start-up (run/startup.h) and lives
-// until the process ends.
+// until the process ends.  The state a single module keeps to itself, and
+// what the program reads from its environment, is listed at the end.
 #ifndef KIVOR_RUN_GLOBALS_H_
 #define KIVOR_RUN_GLOBALS_H_
 
@@ -53,5 +54,51 @@ extern time_t g_start_time;              // start of the run, for the elapsed ti
 extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 extern plat_dir g_scan_dir;              // the open directory whose files check_file
                                          // is handed, or PLAT_NO_DIR (then by path)
+
+// ------------------------------------------------ state kept by its module
+// Run-lifetime state that only its own module touches stays static there.
+// "Lazy": taken with run_alloc on the module's first call that needs it
+// (so a run that never needs it never asks for it) and kept, never freed.
+//
+//   detect/access.cpp      find_by_wildcards: the name as a pattern, WIDE_BUF, lazy
+//   detect/confirm.cpp     read_and_confirm: the file's bytes, CONFIRM_READ_MAX,
+//                          and the decoded radix-64, CONFIRM_SCRATCH, lazy
+//   detect/shorten.cpp     shorten_name_prefix and shorten_name_middle: one
+//                          SHORTEN_BUF each for the shortened name, lazy
+//   log/generic7.cpp       trim_file_at_eof: the cleaning chunk, TRIM_UNITS
+//                          units, lazy (only for a file long enough to cut)
+//   run/help.cpp           show_help_file: the found help file's path, PATH_BUF, lazy
+//   search/walk.cpp        walk_path, PATH_BUF: the directory being descended into
+//   search/lists.cpp       add_searchdir and add_path_argument: PATH_BUF work
+//                          buffers for the full path and its pieces
+//   log/shown.cpp          shown_name: SHOWN_SLOTS copies of WIDE_BUF, used in
+//                          turn; whether names are measured in characters
+//   log/accounting.cpp     the accounting file's name, PATH_BUF, its identity,
+//                          and whether a separator row is due
+//   log/hitfile.cpp        the open hit file's identity
+//   log/zone.cpp           stamp_clock: the KIVOR_TEST_TIME time, read once
+//   run/startup.cpp        run_alloc: the KIVOR_FAIL_ALLOC number, read once,
+//                          and the count of allocations
+//   run/exit.cpp           exit_program: whether the run is already ending
+//   run/main.cpp           argument 0 as a full path, PATH_BUF
+//   run/options.cpp        g_open_accounting: the accounting file's opener (a
+//                          test points it elsewhere)
+//   platform/console-*     the stop recorded (Ctrl-C, POSIX also SIGTERM and
+//                          SIGHUP); whether the keyboard is the run's; POSIX:
+//                          the terminal settings the run changed and their
+//                          old values, the bytes typed ahead (4096)
+//   platform/files-*       the file opened last and its identity; POSIX: the
+//                          file-name interpretation flag
+//   platform/listing-posix.cpp  closed listings kept for the next one
+//   platform/dirs-posix.cpp     whether the open-file limit has been raised
+//
+// ------------------------------------------------------- environment
+// What the program reads from its environment:
+//   KIVOR_TEST_TIME   a test hook: the seconds since 1970 the stamps show (log/zone.h)
+//   KIVOR_FAIL_ALLOC  a test hook: the Nth run_alloc fails (run/startup.h)
+//   PAGER             POSIX: the pager for the help file on a terminal
+//   LC_ALL, LC_CTYPE, LANG  POSIX: whether names go to a UTF-8 terminal
+//                     (plat_names_utf8)
+//   TZ                the time zone of the stamps (plat_zone_info)
 
 #endif  // KIVOR_RUN_GLOBALS_H_

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "log/hitfile.h"
+#include "platform/ascii.h"
 #include "log/shown.h"
 #include "log/stamps.h"
 #include "run/exit.h"
@@ -55,14 +56,13 @@ int main(int argc, char **argv) {
       dir[len] = PLAT_SEP;  // the entry was stored with a spare byte
       dir[len + 1] = '\0';
     }
-    if (dir[0] >= 'a' && dir[0] <= 'z')
-      dir[0] = (char)(dir[0] - 'a' + 'A');
+    dir[0] = (char)ascii_upper((unsigned char)dir[0]);
     walk_directory(dir);
   }
 
   check_interrupt();  // Ctrl-C after the last file: no summary either
   // Every hit must have reached its file before the summary counts it.
-  if (close_hit_file() != 0)
+  if (close_hit_file(1) != 0)
     exit_program(WRITE_ERROR);
   print_summary();
   return 0;
