@@ -209,26 +209,76 @@ static bool is_com_file(const char *path) {
   return true;
 }
 
-void check_file(const char *directory, const char *file_name) {
-  int len = snprintf(pg_complete_path, PATH_BUF, "%s%s", directory, file_name);
-  if (len < 0 || len >= PATH_BUF) {
-    fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(directory), shown_name(file_name));
+void open_candidate(struct candidate *c) {
+  c->fh = PLAT_INVALID_HANDLE;
+  c->id_known = 0;
+  c->n = -1;
+  c->read_errno = 0;
+  const char *path = c->path;
+  if (strlen(path) >= PATH_BUF) {
+    c->outcome = CAND_TOO_LONG;
     return;
   }
-  memcpy(pg_check_path, pg_complete_path, (size_t)len + 1);
-
-  if (g_hit_file_name[0] != '\0' && plat_path_compare(pg_check_path, g_hit_file_name) == 0)
+  if (g_hit_file_name[0] != '\0' && plat_path_compare(path, g_hit_file_name) == 0) {
+    c->outcome = CAND_HIT_NAME;
     return;
-
-  struct plat_find_data fd;
-  struct plat_find *h = plat_find_in(g_scan_dir, pg_check_path, &fd);
-  if (h != NULL)
-    plat_find_close(h);
-  else if (!find_by_wildcards(g_scan_dir, pg_check_path))
+  }
+  // Where the lookup and the open read a name alike, the lookup is made
+  // only when the open fails: a file that is gone is passed over in
+  // silence, one that is there but will not open is named.
+  if (PLAT_LOOKUP_BEFORE_OPEN && !candidate_exists(c->dir, path)) {
+    c->outcome = CAND_MISSING;
     return;
+  }
+  if (g_settings->skip_com && is_com_file(path)) {
+    c->outcome = PLAT_LOOKUP_BEFORE_OPEN || candidate_exists(c->dir, path) ? CAND_COM : CAND_MISSING;
+    return;
+  }
+  plat_handle fh = open_for_reading(c->dir, path, c->regular, &c->id);
+  if (fh == PLAT_INVALID_HANDLE) {
+    if (!PLAT_LOOKUP_BEFORE_OPEN && !candidate_exists(c->dir, path)) {
+      c->outcome = CAND_MISSING;
+      return;
+    }
+    fh = open_for_reading_again(c->dir, path, &c->id);
+    if (fh == PLAT_INVALID_HANDLE) {
+      c->outcome = CAND_UNOPENED;
+      return;
+    }
+  }
+  c->fh = fh;
+  c->id_known = 1;
+  c->outcome = CAND_OPENED;
+  c->n = read_bytes(fh, c->data, READ_SIZE);
+  if (c->n < 0)
+    c->read_errno = errno;
+}
 
-  if (abort_key_pressed())
+void discard_candidate(struct candidate *c) {
+  if (c->fh != PLAT_INVALID_HANDLE)
+    plat_close(c->fh);
+  c->fh = PLAT_INVALID_HANDLE;
+}
+
+void examine_candidate(struct candidate *c) {
+  const char *path = c->path;
+  switch (c->outcome) {
+    case CAND_TOO_LONG:
+      fprintf(stderr, "path too long, skipped: %s\n", shown_name(path));
+      return;
+    case CAND_HIT_NAME:
+    case CAND_MISSING:
+      return;
+    default:
+      break;
+  }
+  if (abort_key_pressed()) {
+    discard_candidate(c);
     exit_program(USER_ABORTED);
+  }
+  size_t len = strlen(path);
+  memcpy(pg_complete_path, path, len + 1);
+  memcpy(pg_check_path, path, len + 1);
 
   int width = g_settings->name_width;
   const char *display = g_shorten_style < 0 ? shorten_name_middle(pg_check_path, width)
@@ -236,38 +286,51 @@ void check_file(const char *directory, const char *file_name) {
   if (display == NULL)  // no memory to shorten: show the name as it is
     display = pg_check_path;
 
-  if (g_settings->skip_com && is_com_file(pg_check_path)) {
+  if (c->outcome == CAND_COM) {
     g_files_searched++;
     return;
   }
-
   // The hit file reached by another name (a link) is passed over like the
-  // hit file itself: known by the identity that the open has just read.
-  plat_handle fh = open_for_reading(g_scan_dir, pg_check_path);
-  if (fh != PLAT_INVALID_HANDLE && is_hit_file(fh)) {
-    plat_close(fh);
+  // hit file itself: known by the identity that the open has read.
+  if (c->outcome == CAND_OPENED && c->id_known && is_hit_id(&c->id)) {
+    discard_candidate(c);
     return;
   }
   g_files_searched++;
-  if (fh == PLAT_INVALID_HANDLE) {
+  if (c->outcome == CAND_UNOPENED) {
     fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
     return;
   }
-  long n;
+  long n = c->n;
   int kind = CONFIRM_NONE;
   if (g_settings->confirm)  // -c: only material that parses, named as found
-    kind = read_and_confirm(fh, &n);
-  else
-    n = read_bytes(fh, g_inbuf, READ_SIZE);
+    kind = read_and_confirm(c->fh, c->data, n);
   if (n < 0)
-    fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(errno));
-  plat_close(fh);
+    fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(c->read_errno));
+  discard_candidate(c);
   if (g_settings->confirm) {
     if (kind != CONFIRM_NONE)
       write_hit(display, g_confirm_kinds[kind], "");
     return;
   }
-  struct file_class c = classify_bytes(g_inbuf, n);
-  if (c.kind != NULL)
-    write_hit(display, c.kind, c.suffix);
+  struct file_class cl = classify_bytes(c->data, n);
+  if (cl.kind != NULL)
+    write_hit(display, cl.kind, cl.suffix);
+}
+
+void check_file(const char *directory, const char *file_name) {
+  static char path[PATH_BUF + PLAT_NAME_MAX];
+  int len = snprintf(path, sizeof path, "%s%s", directory, file_name);
+  if (len < 0 || (size_t)len >= sizeof path) {
+    fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(directory), shown_name(file_name));
+    return;
+  }
+  struct candidate c;
+  c.dir = g_scan_dir;
+  c.path = path;
+  c.dir_len = strlen(directory);
+  c.regular = 0;
+  c.data = g_inbuf;
+  open_candidate(&c);
+  examine_candidate(&c);
 }

@@ -55,7 +55,7 @@ int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scrat
   return kind;
 }
 
-int read_and_confirm(plat_handle h, long *first_read) {
+int read_and_confirm(plat_handle h, const uint8_t *first, long n) {
   static uint8_t *buffer = NULL;   // CONFIRM_READ_MAX, made on the first call
   static uint8_t *scratch = NULL;  // CONFIRM_SCRATCH
   if (buffer == NULL) {
@@ -66,10 +66,9 @@ int read_and_confirm(plat_handle h, long *first_read) {
       exit_program(INSUFFICIENT_MEMORY);
     }
   }
-  long n = read_bytes(h, buffer, READ_SIZE);
-  *first_read = n;
   if (n < 10)
     return CONFIRM_NONE;
+  memcpy(buffer, first, (size_t)n);
   bool more = n == READ_SIZE;
   bool wants_more;
   int kind = confirm_buffer(buffer, n, more, scratch, CONFIRM_SCRATCH, &wants_more);

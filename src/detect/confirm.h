@@ -43,13 +43,12 @@ extern const char *const g_confirm_kinds[CONFIRM_KINDS];
 int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scratch,
                    long scratch_size, bool *wants_more);
 
-// Reads the file open on h from its start and confirms it: the first
-// READ_SIZE bytes; when they hold material that runs past them, or when a
-// text file (no NUL byte) holds none, on up to CONFIRM_READ_MAX bytes.
-// Files shorter than 10 bytes are never confirmed.  Its two buffers are
-// allocated on the first call; when they cannot be, the run ends with
-// INSUFFICIENT MEMORY.  *first_read is what the first read gave (-1 when it
-// failed).
-int read_and_confirm(plat_handle h, long *first_read);
+// Confirms the file open on h, whose first read gave the n bytes at first
+// (n up to READ_SIZE; -1 when that read failed): when they hold material
+// that runs past them, or when a text file (no NUL byte) holds none, reads
+// on from h up to CONFIRM_READ_MAX bytes.  Files shorter than 10 bytes are
+// never confirmed.  Its two buffers are allocated on the first call; when
+// they cannot be, the run ends with INSUFFICIENT MEMORY.
+int read_and_confirm(plat_handle h, const uint8_t *first, long n);
 
 #endif  // KIVOR_DETECT_CONFIRM_H_
