@@ -37,6 +37,14 @@ plat_handle open_for_reading_again(plat_dir dir, const char *path, struct plat_f
   return h;
 }
 
+void names_lock_shared(void) {
+  names_lock.lock_shared();
+}
+
+void names_unlock_shared(void) {
+  names_lock.unlock_shared();
+}
+
 long read_bytes(plat_handle h, void *buffer, size_t count) {
   return plat_read(h, buffer, count);
 }

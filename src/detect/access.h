@@ -25,6 +25,11 @@ plat_handle open_for_reading(plat_dir dir, const char *path, int regular,
 // ANSI it stays so).  PLAT_INVALID_HANDLE when every attempt fails.
 plat_handle open_for_reading_again(plat_dir dir, const char *path, struct plat_file_id *id);
 
+// Held around a listing call that may run beside the opens (the walk on a
+// thread of its own), so that it never sees the OEM setting of an attempt.
+void names_lock_shared(void);
+void names_unlock_shared(void);
+
 // One read of up to count bytes; the count read, or -1 (errno set) when the
 // read fails.
 long read_bytes(plat_handle h, void *buffer, size_t count);

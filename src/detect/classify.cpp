@@ -226,17 +226,17 @@ void open_candidate(struct candidate *c) {
   // Where the lookup and the open read a name alike, the lookup is made
   // only when the open fails: a file that is gone is passed over in
   // silence, one that is there but will not open is named.
-  if (PLAT_LOOKUP_BEFORE_OPEN && !candidate_exists(c->dir, path)) {
+  if (PLAT_NAMES_BY_MODE && !candidate_exists(c->dir, path)) {
     c->outcome = CAND_MISSING;
     return;
   }
   if (g_settings->skip_com && is_com_file(path)) {
-    c->outcome = PLAT_LOOKUP_BEFORE_OPEN || candidate_exists(c->dir, path) ? CAND_COM : CAND_MISSING;
+    c->outcome = PLAT_NAMES_BY_MODE || candidate_exists(c->dir, path) ? CAND_COM : CAND_MISSING;
     return;
   }
   plat_handle fh = open_for_reading(c->dir, path, c->regular, &c->id);
   if (fh == PLAT_INVALID_HANDLE) {
-    if (!PLAT_LOOKUP_BEFORE_OPEN && !candidate_exists(c->dir, path)) {
+    if (!PLAT_NAMES_BY_MODE && !candidate_exists(c->dir, path)) {
       c->outcome = CAND_MISSING;
       return;
     }

@@ -130,11 +130,13 @@ int plat_handle_id(plat_handle h, struct plat_file_id *id);
 int plat_stream_id(FILE *f, struct plat_file_id *id);
 int plat_path_id(const char *path, struct plat_file_id *id);
 
-// Where the listing's find routines and the open differ in how they read a
-// name (Windows: the OEM and ANSI interpretations), a candidate is looked up
-// before it is opened: PLAT_LOOKUP_BEFORE_OPEN (platform-consts.h) is 1.
-// Where they cannot differ (POSIX) it is 0, and the lookup is made only
-// when the open fails, to tell a vanished file from an unreadable one.
+// PLAT_NAMES_BY_MODE (platform-consts.h) is 1 where the find routines and
+// the open read and give names by the interpretation current at each call
+// (Windows: a listing hands out OEM or ANSI names entry by entry): a
+// candidate is then looked up before it is opened, and listings follow the
+// examination until the interpretation has settled on ANSI.  It is 0 where
+// the interpretation changes nothing (POSIX): the lookup is made only when
+// the open fails, to tell a vanished file from an unreadable one.
 
 // ---------------------------------------------------------------- threads
 // Holds back (hold 1) or lets through again (hold 0) on the calling thread

@@ -57,6 +57,10 @@ struct ring_state {
 
 ring_state ring;
 
+// Names follow the OEM/ANSI setting and it is ANSI between files: it no
+// longer changes.  Only the consumer sets it; the walk reads it under the lock.
+bool names_settled = false;
+
 // The run without threads: one event, filled and consumed in turn.
 bool direct = false;
 void (*direct_consume)(struct ra_event *) = NULL;
@@ -185,6 +189,17 @@ struct ra_event *ra_claim(void) {
   return &ring.events[ring.tail % RING];
 }
 
+void ra_listing_point(void) {
+  if (direct || !PLAT_NAMES_BY_MODE)
+    return;
+  std::unique_lock<std::mutex> hold(ring.lock);
+  while (!names_settled && !ring.stopping && ring.head != ring.tail) {
+    ring.walker_waits = true;
+    ring.walker_cv.wait(hold);
+  }
+  ring.walker_waits = false;
+}
+
 void ra_publish(struct ra_event *e) {
   if (e->kind == RA_FILE) {
     e->file.path = e->text;
@@ -222,6 +237,8 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
   ring.walker_waits = ring.consumer_waits = false;
   ring.readers_idle = 0;
   ring.reader_count = 0;
+  if (PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi())
+    names_settled = true;
   // The threads start with the console's signals held back: they stay
   // with this thread, which polls for them.
   plat_signals_hold(1);
@@ -274,7 +291,10 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
     }
     hold.unlock();
     consume(e);
+    bool settled = PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi();
     hold.lock();
+    if (settled)
+      names_settled = true;
     ring.states[i] = S_FREE;
     ring.head++;
     if (ring.walker_waits)

@@ -57,6 +57,13 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
 // still holds that was not handed over.
 struct ra_event *ra_claim(void);
 
+// For produce, before each call that reads a listing: where names follow
+// the OEM/ANSI setting (PLAT_NAMES_BY_MODE) and that has not yet settled on
+// ANSI (which the examination of the first files decides, for good), waits
+// until every event handed over has been consumed, so that the listing
+// sees the setting a one-at-a-time run gives it.  Otherwise returns at once.
+void ra_listing_point(void);
+
 // For produce: hands over the event ra_claim gave, filled.  A directory
 // named by an RA_FILE (file.dir) or RA_LEAVE event now belongs to the run
 // until its RA_LEAVE is consumed.

@@ -16,6 +16,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "detect/access.h"
 #include "detect/classify.h"
 #include "log/shown.h"
 #include "run/abort.h"
@@ -76,6 +77,30 @@ static bool emit_file(plat_dir d, const char *dir, size_t dir_len, const struct 
   return true;
 }
 
+// The listing calls of the walk, which may run beside the opens of files.
+static struct plat_find *list_first(plat_dir d, const char *search, struct plat_find_data *fd) {
+  ra_listing_point();
+  if (PLAT_NAMES_BY_MODE)
+    names_lock_shared();
+  struct plat_find *h = plat_find_in(d, search, fd);
+  if (PLAT_NAMES_BY_MODE) {
+    int saved = errno;
+    names_unlock_shared();
+    errno = saved;
+  }
+  return h;
+}
+
+static int list_next(struct plat_find *h, struct plat_find_data *fd) {
+  ra_listing_point();
+  if (PLAT_NAMES_BY_MODE)
+    names_lock_shared();
+  int more = plat_find_next(h, fd);
+  if (PLAT_NAMES_BY_MODE)
+    names_unlock_shared();
+  return more;
+}
+
 // True when dir followed by tail is a search string that the listing takes:
 // it refuses any beyond the path limit.
 static int listable(const char *dir, const char *tail) {
@@ -100,7 +125,7 @@ static bool scan_open_directory(plat_dir d, const char *dir) {
         return false;
       continue;
     }
-    struct plat_find *h = plat_find_in(d, g_patternstr, &fd);
+    struct plat_find *h = list_first(d, g_patternstr, &fd);
     if (h == NULL) {
       if (errno != ENOENT && !emit(RA_MESSAGE, g_patternstr, "", MSG_UNLISTED, -1, errno))
         return false;  // not "nothing matches": the listing failed
@@ -110,7 +135,7 @@ static bool scan_open_directory(plat_dir d, const char *dir) {
     do {
       if ((fd.attributes & PLAT_ATTR_DIRECTORY) == 0)
         going = emit_file(d, dir, dir_len, &fd);
-    } while (going && plat_find_next(h, &fd));
+    } while (going && list_next(h, &fd));
     plat_find_close(h);
     if (!going)
       return false;
@@ -147,7 +172,7 @@ static bool walk_subdirectories(plat_dir d, const char *dir, struct plat_find *h
     }
     if (!going)
       return false;
-  } while (plat_find_next(h, fd));
+  } while (list_next(h, fd));
   return true;
 }
 
@@ -175,7 +200,7 @@ static bool enter_directory(plat_dir parent, const char *dir, const char *name) 
   }
   if (g_settings->recurse) {
     struct plat_find_data fd;
-    struct plat_find *h = plat_find_in(d, g_searchstr, &fd);
+    struct plat_find *h = list_first(d, g_searchstr, &fd);
     if (h == NULL && errno != ENOENT) {  // ENOENT: nothing in it (a bare drive root)
       going = emit(RA_MESSAGE, dir, "", MSG_UNLISTED, -1, errno);
       plat_dir_close(d);
