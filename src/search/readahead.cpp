@@ -8,6 +8,7 @@
 // consumer once it is done), so they are read and written without it.
 #include "search/readahead.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -26,9 +27,11 @@ namespace {
 enum {
   RING = 512,           // events in flight: the bound on reading ahead
   MAX_READERS = 64,
-  DEFAULT_READERS = 8,  // bench/scan-bench: cold and warm, 2 cores
+  DEFAULT_READERS = 16,  // bench/scan-bench, cold and warm (README)
   TEXT_SIZE = PATH_BUF + PLAT_NAME_MAX,
   IDLE_MS = 10,         // the consumer polls for an abort at least this often
+  SLOW_READ_US = 100,   // reads slower than this on average are read ahead
+  WAKE_BATCH = 32,      // events that wake a waiting consumer
 };
 
 enum state : unsigned char {
@@ -47,6 +50,9 @@ struct ring_state {
   bool walk_done, stopping, readers_gone;
   bool walker_waits, consumer_waits;
   int readers_idle;
+  unsigned long unclaimed;  // files published that nobody reads yet
+  uint32_t slow_bits;       // the last 32 reads: 1 for each that was slow
+  bool reads_slow;          // long enough to be worth the readers' wake-ups
   std::mutex lock;
   std::condition_variable walker_cv, readers_cv, consumer_cv;
   std::thread walker;
@@ -93,10 +99,37 @@ struct ra_event *take_file(void) {
     if (ring.states[i] == S_WAITING) {
       ring.states[i] = S_READING;
       ring.next_read++;
+      ring.unclaimed--;
       return &ring.events[i];
     }
   }
   return NULL;
+}
+
+// Opens and reads the file of e; returns how long that took, in microseconds.
+double timed_open(struct ra_event *e) {
+  auto start = std::chrono::steady_clock::now();
+  open_candidate(&e->file);
+  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Takes in how long a read took.  Reads from the cache take microseconds:
+// the consumer then reads the files itself and the readers sleep, since
+// handing a file over would cost more than reading it.  Reads from the
+// device take far longer: the readers are woken and read ahead.  Lock held.
+void note_read(double us) {
+  // Most of the last reads, not one that waited for the processor.
+  ring.slow_bits = ring.slow_bits << 1 | (us > SLOW_READ_US ? 1u : 0u);
+  int count = 0;
+  for (uint32_t b = ring.slow_bits; b != 0; b &= b - 1)
+    count++;
+  // Apart enough that the readers do not come and go.
+  if (!ring.reads_slow && count >= 8) {
+    ring.reads_slow = true;
+    ring.readers_cv.notify_one();  // the others as the files pile up
+  } else if (ring.reads_slow && count == 0) {
+    ring.reads_slow = false;
+  }
 }
 
 // Marks the file e as read and wakes the consumer if it waits.  Lock held.
@@ -111,7 +144,8 @@ void reader_main(void) {
   for (;;) {
     if (ring.stopping)
       return;
-    struct ra_event *e = take_file();
+    // While reads are quick the consumer makes them: the readers sleep.
+    struct ra_event *e = ring.reads_slow ? take_file() : NULL;
     if (e == NULL) {
       ring.readers_idle++;
       ring.readers_cv.wait(hold);
@@ -119,8 +153,9 @@ void reader_main(void) {
       continue;
     }
     hold.unlock();
-    open_candidate(&e->file);
+    double us = timed_open(e);
     hold.lock();
+    note_read(us);
     file_done(e);
   }
 }
@@ -174,9 +209,12 @@ struct ra_event *ra_claim(void) {
     return &direct_event;
   }
   std::unique_lock<std::mutex> hold(ring.lock);
-  while (!ring.stopping && ring.tail - ring.head == RING) {
-    ring.walker_waits = true;
-    ring.walker_cv.wait(hold);
+  if (ring.tail - ring.head == RING) {
+    // Full: wait until half of it is free, not for each event in turn.
+    while (!ring.stopping && ring.tail - ring.head > RING / 2) {
+      ring.walker_waits = true;
+      ring.walker_cv.wait(hold);
+    }
   }
   ring.walker_waits = false;
   if (ring.stopping) {
@@ -190,9 +228,13 @@ struct ra_event *ra_claim(void) {
 }
 
 void ra_listing_point(void) {
-  if (direct || !PLAT_NAMES_BY_MODE)
+  if (direct)
     return;
   std::unique_lock<std::mutex> hold(ring.lock);
+  if (ring.consumer_waits && ring.head != ring.tail)
+    ring.consumer_cv.notify_one();
+  if (!PLAT_NAMES_BY_MODE)
+    return;
   while (!names_settled && !ring.stopping && ring.head != ring.tail) {
     ring.walker_waits = true;
     ring.walker_cv.wait(hold);
@@ -214,9 +256,18 @@ void ra_publish(struct ra_event *e) {
   std::lock_guard<std::mutex> hold(ring.lock);
   ring.states[ring.tail % RING] = e->kind == RA_FILE ? S_WAITING : S_DONE;
   ring.tail++;
-  if (e->kind == RA_FILE && ring.readers_idle > 0)
-    ring.readers_cv.notify_one();
-  if (ring.consumer_waits)
+  // A sleeping reader is woken only while reads are slow, and only when
+  // more files wait than there are readers awake: the files pile up and
+  // readers are put to work one after another.
+  if (e->kind == RA_FILE) {
+    ring.unclaimed++;
+    if (ring.reads_slow && ring.readers_idle > 0 &&
+        ring.unclaimed > (unsigned long)(ring.reader_count - ring.readers_idle))
+      ring.readers_cv.notify_one();
+  }
+  // The consumer is woken for a batch of events, not for each; the walk
+  // wakes it too before it reads a listing, which may take a while.
+  if (ring.consumer_waits && ring.tail - ring.head >= WAKE_BATCH)
     ring.consumer_cv.notify_one();
 }
 
@@ -236,6 +287,9 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
   ring.walk_done = ring.stopping = ring.readers_gone = false;
   ring.walker_waits = ring.consumer_waits = false;
   ring.readers_idle = 0;
+  ring.unclaimed = 0;
+  ring.slow_bits = 0;
+  ring.reads_slow = false;
   ring.reader_count = 0;
   if (PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi())
     names_settled = true;
@@ -280,9 +334,11 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
     struct ra_event *e = &ring.events[i];
     if (ring.states[i] == S_WAITING) {  // caught up with the readers: read it here
       ring.states[i] = S_READING;
+      ring.unclaimed--;
       hold.unlock();
-      open_candidate(&e->file);
+      double us = timed_open(e);
       hold.lock();
+      note_read(us);
       ring.states[i] = S_DONE;
     }
     if (ring.states[i] != S_DONE) {
@@ -297,7 +353,7 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
       names_settled = true;
     ring.states[i] = S_FREE;
     ring.head++;
-    if (ring.walker_waits)
+    if (ring.walker_waits && (ring.tail - ring.head <= RING / 2 || ring.head == ring.tail))
       ring.walker_cv.notify_one();
   }
   hold.unlock();

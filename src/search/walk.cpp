@@ -92,9 +92,10 @@ static struct plat_find *list_first(plat_dir d, const char *search, struct plat_
 }
 
 static int list_next(struct plat_find *h, struct plat_find_data *fd) {
-  ra_listing_point();
-  if (PLAT_NAMES_BY_MODE)
+  if (PLAT_NAMES_BY_MODE) {  // elsewhere the listing was read by list_first
+    ra_listing_point();
     names_lock_shared();
+  }
   int more = plat_find_next(h, fd);
   if (PLAT_NAMES_BY_MODE)
     names_unlock_shared();
