@@ -160,7 +160,6 @@ TEST(WalkSafety, ChangesDuringTheWalkAreNeitherFollowedNorSilent) {
 TEST(WalkSafety, FilesChangedBetweenListingAndOpenAreJudgedAsFound) {
   POSIX_TARGET_ONLY("the tree is changed through Linux's fanotify");
   temp_tree t;
-  const std::string plain = "";
   struct change {
     const char *name, *before;
     std::function<void(const std::string &)> act;
@@ -180,7 +179,7 @@ TEST(WalkSafety, FilesChangedBetweenListingAndOpenAreJudgedAsFound) {
   t.write("key", kKey);
   t.mkdir("in");
   for (const change &c : changes)
-    t.write(std::string("in/") + c.name, std::string(c.before) == "key" ? kKey : plain);
+    t.write(std::string("in/") + c.name, std::string(c.before) == "key" ? kKey : "");
   meddler m;
   auto act = [&] {
     for (const change &c : changes)
