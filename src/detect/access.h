@@ -1,4 +1,10 @@
 // File access for the classification, with the file-name code-page handling.
+//
+// The interpretation of 8-bit names (ANSI or OEM) is one setting for the
+// whole process, and files are opened from several threads at once.  Opens
+// under the ANSI interpretation, which is the setting between files, run
+// side by side; whatever changes the setting (the OEM attempt, the lookup by
+// wildcards) runs alone and sets ANSI again before it ends.
 #ifndef KIVOR_DETECT_ACCESS_H_
 #define KIVOR_DETECT_ACCESS_H_
 
@@ -6,19 +12,31 @@
 
 #include "platform/platform.h"
 
-// Opens path (an entry of the open directory dir, or PLAT_NO_DIR) for
-// reading under the ANSI interpretation, then under the OEM one.  After a first-attempt success the mode stays ANSI; otherwise it is
-// restored to ANSI when it was ANSI on entry.  PLAT_INVALID_HANDLE when both
-// attempts fail.
-plat_handle open_for_reading(plat_dir dir, const char *path);
+// The first attempt of the open: path (an entry of the open directory dir,
+// or PLAT_NO_DIR) under the ANSI interpretation, when that is the current
+// one; PLAT_INVALID_HANDLE when it is not or the open fails.  regular and
+// id as for plat_open_read_in.  After a success the mode stays ANSI.
+plat_handle open_for_reading(plat_dir dir, const char *path, int regular,
+                             struct plat_file_id *id);
+
+// The attempt that follows a failed open_for_reading: under the ANSI
+// interpretation if that was not current, then under the OEM one; the mode
+// is restored to ANSI when it was ANSI on entry (after a success under
+// ANSI it stays so).  PLAT_INVALID_HANDLE when every attempt fails.
+plat_handle open_for_reading_again(plat_dir dir, const char *path, struct plat_file_id *id);
+
+// Held around a listing call that may run beside the opens (the walk on a
+// thread of its own), so that it never sees the OEM setting of an attempt.
+void names_lock_shared(void);
+void names_unlock_shared(void);
 
 // One read of up to count bytes; the count read, or -1 (errno set) when the
 // read fails.
 long read_bytes(plat_handle h, void *buffer, size_t count);
 
-// True when an entry matches path with every byte above 0x80 replaced by '?'
-// (dir: the open directory path names an entry of, or PLAT_NO_DIR).
-// Leaves the interpretation ANSI.
-bool find_by_wildcards(plat_dir dir, const char *path);
+// True when the listing finds path exactly, or else an entry that matches
+// path with every byte above 0x80 replaced by '?' (dir: the open directory
+// path names an entry of, or PLAT_NO_DIR).  Leaves the interpretation ANSI.
+bool candidate_exists(plat_dir dir, const char *path);
 
 #endif  // KIVOR_DETECT_ACCESS_H_

@@ -8,12 +8,14 @@
 #include "detect/access.h"
 #include "detect/confirm.h"
 #include "detect/shorten.h"
-#include "log/shown.h"
 #include "log/hitfile.h"
+#include "log/shown.h"
+#include "platform/ascii.h"
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
 #include "search/archive.h"
+#include "search/pathjoin.h"
 
 const char g_packet_kinds[KIND_SLOTS][KIND_TEXT] = {
     "unknown",
@@ -199,9 +201,9 @@ static void report_confirmed(const char *display, int kind) {
     write_hit(display, g_confirm_kinds[kind], "");
 }
 
-// The hit line of the first-byte test, for the n bytes in g_inbuf.
-static void report_class(const char *display, long n) {
-  struct file_class c = classify_bytes(g_inbuf, n);
+// The hit line of the first-byte test, for the n bytes at b.
+static void report_class(const char *display, const unsigned char *b, long n) {
+  struct file_class c = classify_bytes(b, n);
   if (c.kind != NULL)
     write_hit(display, c.kind, c.suffix);
 }
@@ -213,35 +215,105 @@ bool is_com_file(const char *path) {
     return false;
   static const char com[] = ".COM";
   for (int i = 0; i < 5; i++) {
-    char c = dot[i];
-    if (c >= 'a' && c <= 'z')
-      c = (char)(c - 'a' + 'A');
-    if (c != com[i])
+    if (ascii_upper((unsigned char)dot[i]) != (unsigned char)com[i])
       return false;
   }
   return true;
 }
 
-void check_file(const char *directory, const char *file_name) {
-  int len = snprintf(pg_complete_path, PATH_BUF, "%s%s", directory, file_name);
-  if (len < 0 || len >= PATH_BUF) {
-    fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(directory), shown_name(file_name));
+void open_candidate(struct candidate *c) {
+  c->fh = PLAT_INVALID_HANDLE;
+  c->id_known = 0;
+  c->n = -1;
+  c->read_errno = 0;
+  const char *path = c->path;
+  if (strlen(path) >= PATH_BUF) {
+    c->outcome = CAND_TOO_LONG;
     return;
   }
-  memcpy(pg_check_path, pg_complete_path, (size_t)len + 1);
-
-  if (g_hit_file_name[0] != '\0' && plat_path_compare(pg_check_path, g_hit_file_name) == 0)
+  if (g_hit_file_name[0] != '\0' && plat_path_compare(path, g_hit_file_name) == 0) {
+    c->outcome = CAND_HIT_NAME;
     return;
-
-  struct plat_find_data fd;
-  struct plat_find *h = plat_find_in(g_scan_dir, pg_check_path, &fd);
-  if (h != NULL)
-    plat_find_close(h);
-  else if (!find_by_wildcards(g_scan_dir, pg_check_path))
+  }
+  // Where the lookup and the open read a name alike, the lookup is made
+  // only when the open fails: a file that is gone is passed over in
+  // silence, one that is there but will not open is named.
+  if (PLAT_NAMES_BY_MODE && !candidate_exists(c->dir, path)) {
+    c->outcome = CAND_MISSING;
     return;
+  }
+  if (g_settings->skip_com && is_com_file(path)) {
+    c->outcome = PLAT_NAMES_BY_MODE || candidate_exists(c->dir, path) ? CAND_COM : CAND_MISSING;
+    return;
+  }
+  plat_handle fh = open_for_reading(c->dir, path, c->regular, &c->id);
+  if (fh == PLAT_INVALID_HANDLE) {
+    if (!PLAT_NAMES_BY_MODE && !candidate_exists(c->dir, path)) {
+      c->outcome = CAND_MISSING;
+      return;
+    }
+    fh = open_for_reading_again(c->dir, path, &c->id);
+    if (fh == PLAT_INVALID_HANDLE) {
+      c->outcome = CAND_UNOPENED;
+      return;
+    }
+  }
+  c->fh = fh;
+  c->id_known = 1;
+  c->outcome = CAND_OPENED;
+  c->n = read_bytes(fh, c->data, READ_SIZE);
+  if (c->n < 0)
+    c->read_errno = errno;
+}
 
-  if (abort_key_pressed())
+void discard_candidate(struct candidate *c) {
+  if (c->fh != PLAT_INVALID_HANDLE)
+    plat_close(c->fh);
+  c->fh = PLAT_INVALID_HANDLE;
+}
+
+// -a: c, a file named like an archive that no pattern matches, searched as
+// an archive only: not counted, and not judged when it is none.
+static void open_as_archive_only(struct candidate *c) {
+  if (c->outcome == CAND_UNOPENED) {
+    fprintf(stderr, "couldn't open %s\n", shown_name(c->path));
+    return;
+  }
+  if (c->outcome == CAND_OPENED && !(c->id_known && is_hit_id(&c->id))) {
+    if (c->n < 0) {
+      fprintf(stderr, "couldn't read %s: %s\n", shown_name(c->path), strerror(c->read_errno));
+    } else {
+      if (c->data != g_inbuf)
+        memcpy(g_inbuf, c->data, (size_t)c->n);
+      search_archive(c->fh, c->path, c->n);
+    }
+  }
+  discard_candidate(c);
+}
+
+void examine_candidate(struct candidate *c) {
+  const char *path = c->path;
+  switch (c->outcome) {
+    case CAND_TOO_LONG:
+      say_path_too_long(path, "");
+      return;
+    case CAND_HIT_NAME:
+    case CAND_MISSING:
+      return;
+    default:
+      break;
+  }
+  if (abort_key_pressed()) {
+    discard_candidate(c);
     exit_program(USER_ABORTED);
+  }
+  if (c->archive_only) {
+    open_as_archive_only(c);
+    return;
+  }
+  size_t len = strlen(path);
+  memcpy(pg_complete_path, path, len + 1);
+  memcpy(pg_check_path, path, len + 1);
 
   int width = g_settings->name_width;
   const char *display = g_shorten_style < 0 ? shorten_name_middle(pg_check_path, width)
@@ -249,53 +321,65 @@ void check_file(const char *directory, const char *file_name) {
   if (display == NULL)  // no memory to shorten: show the name as it is
     display = pg_check_path;
 
-  if (g_settings->skip_com && is_com_file(pg_check_path)) {
+  if (c->outcome == CAND_COM) {
     g_files_searched++;
     return;
   }
-
   // The hit file reached by another name (a link) is passed over like the
-  // hit file itself: known by the identity that the open has just read.
-  plat_handle fh = open_for_reading(g_scan_dir, pg_check_path);
-  if (fh != PLAT_INVALID_HANDLE && is_hit_file(fh)) {
-    plat_close(fh);
+  // hit file itself: known by the identity that the open has read.
+  if (c->outcome == CAND_OPENED && c->id_known && is_hit_id(&c->id)) {
+    discard_candidate(c);
     return;
   }
   g_files_searched++;
-  if (fh == PLAT_INVALID_HANDLE) {
+  if (c->outcome == CAND_UNOPENED) {
     fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
     return;
   }
-  long n;
+  long n = c->n;
   int kind = CONFIRM_NONE;
   bool archive = false;
-  if (g_settings->search_archives) {
-    // -a: the first bytes tell whether it is an archive; an archive's own
-    // bytes are not judged, its members are.  -c then reads a file that is
-    // none from its start again.
-    n = read_bytes(fh, g_inbuf, READ_SIZE);
-    archive = n >= 0 && search_archive(fh, pg_check_path, n);
-    if (!archive && g_settings->confirm && n >= 0 && plat_seek(fh, 0, 0) == 0)
-      kind = read_and_confirm(fh, &n);
-  } else if (g_settings->confirm) {  // -c: only material that parses, named as found
-    kind = read_and_confirm(fh, &n);
-  } else {
-    n = read_bytes(fh, g_inbuf, READ_SIZE);
-  }
   if (n < 0)
-    fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(errno));
-  plat_close(fh);
+    fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(c->read_errno));
+  if (g_settings->search_archives && n >= 0) {
+    // -a: the first bytes tell whether it is an archive; an archive's own
+    // bytes are not judged, its members are.  The reader wants them in
+    // g_inbuf and moves the file's position: -c reads on from n again.
+    if (c->data != g_inbuf)
+      memcpy(g_inbuf, c->data, (size_t)n);
+    archive = search_archive(c->fh, pg_check_path, n);
+    if (!archive && g_settings->confirm && plat_seek(c->fh, n, 0) != n)
+      n = -1;
+  }
+  if (!archive && g_settings->confirm)  // -c: only material that parses, named as found
+    kind = read_and_confirm(c->fh, c->data, n);
+  discard_candidate(c);
   if (archive)
     return;
   if (g_settings->confirm)
     report_confirmed(display, kind);
   else
-    report_class(display, n);
+    report_class(display, c->data, n);
 }
 
 void judge_bytes(const char *display, long n, confirm_reader read_on, void *source) {
   if (g_settings->confirm)
     report_confirmed(display, confirm_first_bytes(g_inbuf, n, read_on, source));
   else
-    report_class(display, n);
+    report_class(display, g_inbuf, n);
+}
+
+void check_file(const char *directory, const char *file_name) {
+  static char path[PATH_BUF + PLAT_NAME_MAX];
+  if (!join_path(path, sizeof path, directory, file_name))
+    return;
+  struct candidate c;
+  c.dir = g_scan_dir;
+  c.path = path;
+  c.dir_len = strlen(directory);
+  c.regular = 0;
+  c.archive_only = 0;
+  c.data = g_inbuf;
+  open_candidate(&c);
+  examine_candidate(&c);
 }

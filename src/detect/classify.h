@@ -5,6 +5,7 @@
 #include <stddef.h>
 
 #include "detect/confirm.h"
+#include "platform/platform.h"
 
 enum { KIND_SLOTS = 16, KIND_TEXT = 64, MARKER_KIND = 15 };
 
@@ -13,8 +14,53 @@ extern const char g_packet_kinds[KIND_SLOTS][KIND_TEXT];
 
 // Examines directory + file_name: counts it, reads its first bytes and
 // writes at most one hit line to g_hit_stream.  directory ends in the
-// separator.  Ends the run on a user abort.
+// separator.  Ends the run on a user abort.  The same as open_candidate
+// and examine_candidate, one after the other, on an entry of g_scan_dir.
 void check_file(const char *directory, const char *file_name);
+
+// One file of the walk on its way through check_file, in two halves: what
+// can be done ahead of time and on any thread (the open and the first
+// read), and what is seen (counting, messages, the hit line), in order.
+enum candidate_outcome {
+  CAND_TOO_LONG,  // directory and name do not fit the path limit
+  CAND_HIT_NAME,  // the hit file's own name
+  CAND_MISSING,   // no such entry (any more): neither counted nor said
+  CAND_COM,       // skipped as a .COM file: counted, not opened
+  CAND_UNOPENED,  // there, but it could not be opened
+  CAND_OPENED,    // open on fh, with the first read in data
+};
+
+struct candidate {
+  // Filled by the walk.
+  plat_dir dir;          // the open directory it is an entry of, or PLAT_NO_DIR
+  char *path;            // directory and name, PATH_BUF + PLAT_NAME_MAX bytes
+  size_t dir_len;        // the directory part of path
+  int regular;           // the listing knows it as a regular file
+  int archive_only;      // -a: opened as an archive only, neither counted nor judged
+  unsigned char *data;   // READ_SIZE bytes for the first read
+  // Filled by open_candidate.
+  int outcome;
+  plat_handle fh;        // CAND_OPENED: open, for examine_candidate to close
+  struct plat_file_id id;
+  int id_known;
+  long n;                // the first read's count, -1 when it failed
+  int read_errno;        // and then why
+};
+
+// Opens c and makes its first read of up to READ_SIZE bytes, as the
+// examination would.  Touches no output, no counter and no global that the
+// run changes; safe to call on several candidates at once from different
+// threads.
+void open_candidate(struct candidate *c);
+
+// What check_file shows and counts for c after open_candidate: the abort
+// poll, the counting, the messages and the hit line, in check_file's order.
+// Closes c's file.  Main thread only; ends the run on a user abort (c's
+// file closed first).
+void examine_candidate(struct candidate *c);
+
+// Closes c's file, when open_candidate left one open, without examining it.
+void discard_candidate(struct candidate *c);
 
 // What the first bytes of a file are taken for: the kind text of its hit
 // line and the suffix that follows it ("" for none); kind is NULL when the

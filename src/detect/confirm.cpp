@@ -102,9 +102,6 @@ static long read_handle(void *source, uint8_t *into, size_t count) {
   return read_bytes(*(plat_handle *)source, into, count);
 }
 
-int read_and_confirm(plat_handle h, long *first_read) {
-  allocate_confirm_buffers();
-  long n = read_bytes(h, buffer, READ_SIZE);
-  *first_read = n;
-  return confirm_read_on(n, read_handle, &h);
+int read_and_confirm(plat_handle h, const uint8_t *first, long n) {
+  return confirm_first_bytes(first, n, read_handle, &h);
 }

@@ -43,23 +43,23 @@ extern const char *const g_confirm_kinds[CONFIRM_KINDS];
 int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scratch,
                    long scratch_size, bool *wants_more);
 
-// Reads the file open on h from its start and confirms it: the first
-// READ_SIZE bytes; when they hold material that runs past them, or when a
-// text file (no NUL byte) holds none, on up to CONFIRM_READ_MAX bytes.
-// Files shorter than 10 bytes are never confirmed.  Its two buffers are
-// allocated on the first call; when they cannot be, the run ends with
-// INSUFFICIENT MEMORY.  *first_read is what the first read gave (-1 when it
-// failed).
-int read_and_confirm(plat_handle h, long *first_read);
+// Confirms the file open on h, whose first read gave the n bytes at first
+// (n up to READ_SIZE; -1 when that read failed): when they hold material
+// that runs past them, or when a text file (no NUL byte) holds none, reads
+// on from h up to CONFIRM_READ_MAX bytes.  Files shorter than 10 bytes are
+// never confirmed.  Its two buffers are allocated on the first call; when
+// they cannot be, the run ends with INSUFFICIENT MEMORY.
+int read_and_confirm(plat_handle h, const uint8_t *first, long n);
 
 // Reads up to count more bytes of a file into into: the count read, 0 at
 // its end, below 0 on failure.
 typedef long (*confirm_reader)(void *source, uint8_t *into, size_t count);
 
-// Confirms a file of which the first n bytes (n at most READ_SIZE) are at
-// bytes, as read_and_confirm does; the rest, where it is wanted, comes
-// through read_on(source, ...) (an archive member's stream), or is not read
-// when read_on is NULL.  Shares the buffers of read_and_confirm.
+// Confirms a file of which the first n bytes (n at most READ_SIZE; below 0
+// when that read failed) are at bytes, as read_and_confirm does; the rest,
+// where it is wanted, comes through read_on(source, ...) (an archive
+// member's stream), or is not read when read_on is NULL.  Shares the
+// buffers of read_and_confirm.
 int confirm_first_bytes(const uint8_t *bytes, long n, confirm_reader read_on, void *source);
 
 #endif  // KIVOR_DETECT_CONFIRM_H_

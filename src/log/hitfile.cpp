@@ -28,10 +28,13 @@ void open_hit_file(void) {
   hit_id_known = f != NULL && plat_stream_id(f, &hit_id);
 }
 
+bool is_hit_id(const struct plat_file_id *id) {
+  return hit_id_known && id->volume == hit_id.volume && id->index == hit_id.index;
+}
+
 bool is_hit_file(plat_handle h) {
   struct plat_file_id id;
-  return hit_id_known && plat_handle_id(h, &id) && id.volume == hit_id.volume &&
-         id.index == hit_id.index;
+  return hit_id_known && plat_handle_id(h, &id) && is_hit_id(&id);
 }
 
 // The message for a failure of the hit stream.

@@ -16,9 +16,11 @@
 void open_hit_file(void);
 
 // True when h is open on the hit file, by whatever name it was reached;
-// false when no hit file is open.  No system call for a handle that
-// plat_open_read has just returned.
+// false when no hit file is open.
 bool is_hit_file(plat_handle h);
+
+// The same for the file whose identity the open gave as *id.
+bool is_hit_id(const struct plat_file_id *id);
 
 // Ends the run with WRITE_ERROR, after "couldn't write the hit file <name>:
 // <reason>" (or "... the hit lines to standard output: <reason>") on the

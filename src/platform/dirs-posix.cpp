@@ -12,15 +12,17 @@
 
 #include "platform/pseudo-posix.h"
 
-// The walk holds one descriptor per level.  The soft limit on open files
-// (often 1024) is below the deepest tree the path limit allows, so it is
-// raised once towards the hard limit.
+// The walk holds one descriptor per level, and the reading ahead at most
+// one per step it holds (a file read, or a directory left but not yet
+// closed: 512 of them).  The soft limit on open files (often 1024) is below
+// what the deepest tree the path limit allows needs then, so it is raised
+// once towards the hard limit.
 static void allow_deep_walks(void) {
   static int done = 0;
   if (done)
     return;
   done = 1;
-  const rlim_t want = PLAT_PATH_MAX / 2 + 64;
+  const rlim_t want = PLAT_PATH_MAX / 2 + 64 + 512;
   struct rlimit rl;
   if (getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY || rl.rlim_cur >= want)
     return;

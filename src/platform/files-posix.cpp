@@ -28,30 +28,47 @@ void plat_set_file_apis_oem(void) {
   g_file_apis_ansi = 0;
 }
 
-// The identity of the file plat_open_read opened last, read by its fstat,
-// so that the hit file's self-test costs no system call of its own.
-static struct {
-  int fd;
-  struct plat_file_id id;
-} last_opened = {-1, {0, 0}};
-
 #ifndef O_NOATIME
 #define O_NOATIME 0
 #endif
+
+static const int read_flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+static void set_id(const struct stat *st, struct plat_file_id *id) {
+  if (id != NULL) {
+    id->volume = (uint64_t)st->st_dev;
+    id->index = (uint64_t)st->st_ino;
+  }
+}
+
+// openat with O_NOATIME when may_noatime, falling back to a plain open on
+// EPERM (the kernel allows O_NOATIME only to the file's owner or a
+// privileged process, and some file systems check differently).
+static int open_quietly(int dfd, const char *name, int flags, int may_noatime) {
+  if (O_NOATIME == 0 || !may_noatime)
+    return openat(dfd, name, flags);
+  int fd = openat(dfd, name, flags | O_NOATIME);
+  if (fd < 0 && errno == EPERM)
+    fd = openat(dfd, name, flags);
+  return fd;
+}
 
 // Only regular files are opened: opening a FIFO would block (or take data
 // meant for someone else) and opening a device can have side effects.  The
 // open never blocks, and the status is checked again on the open descriptor
 // in case the name was replaced in between.  O_NOATIME leaves the access
-// time alone; the kernel allows it only to the file's owner (or a
-// privileged process), so it is asked for only then, and an EPERM from a
-// mismatch (a file system that checks differently) falls back to a plain open.
+// time alone where the kernel allows it.
 //
 // A link is followed (a link to a key is examined like the key), but not
 // onto a pseudo file system: a link to /proc/kmsg must not drain the
 // kernel's log.  The name is opened without following a link unless the
 // status said it is one, so a file swapped for a link in between is refused.
-plat_handle plat_open_read_in(plat_dir d, const char *path) {
+//
+// An entry the listing knew as a regular file costs one open and one fstat:
+// it is opened without following a link, and only when it has become one
+// since (ELOOP) does the open go the long way, through its status.
+plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
+                              struct plat_file_id *id) {
   int dfd = AT_FDCWD;
   const char *name = path;
   if (d != PLAT_NO_DIR) {
@@ -59,52 +76,53 @@ plat_handle plat_open_read_in(plat_dir d, const char *path) {
     dfd = (int)d;
     name = slash != NULL ? slash + 1 : path;
   }
-  struct stat st;
-  if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-    return PLAT_INVALID_HANDLE;
-  int link = S_ISLNK(st.st_mode);
-  if (link && fstatat(dfd, name, &st, 0) != 0)
-    return PLAT_INVALID_HANDLE;
-  if (!S_ISREG(st.st_mode)) {
-    errno = EINVAL;
-    return PLAT_INVALID_HANDLE;
-  }
-  int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (link ? 0 : O_NOFOLLOW);
   static const uid_t euid = geteuid();  // asked once: it never changes here
-  int noatime = O_NOATIME != 0 && (st.st_uid == euid || euid == 0);
-  int fd = openat(dfd, name, flags | (noatime ? O_NOATIME : 0));
-  if (fd < 0 && noatime && errno == EPERM)
-    fd = openat(dfd, name, flags);
-  if (fd < 0)
-    return PLAT_INVALID_HANDLE;
+  struct stat st;
+  int link = 0;
+  int fd = -1;
+  if (regular) {
+    // The owner is not known before the open: O_NOATIME is tried, and a
+    // file of someone else's costs a second open (for root, never).
+    fd = open_quietly(dfd, name, read_flags | O_NOFOLLOW, 1);
+    if (fd < 0 && errno != ELOOP)
+      return PLAT_INVALID_HANDLE;
+  }
+  if (fd < 0) {
+    if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+      return PLAT_INVALID_HANDLE;
+    link = S_ISLNK(st.st_mode);
+    if (link && fstatat(dfd, name, &st, 0) != 0)
+      return PLAT_INVALID_HANDLE;
+    if (!S_ISREG(st.st_mode)) {
+      errno = EINVAL;
+      return PLAT_INVALID_HANDLE;
+    }
+    fd = open_quietly(dfd, name, read_flags | (link ? 0 : O_NOFOLLOW),
+                      st.st_uid == euid || euid == 0);
+    if (fd < 0)
+      return PLAT_INVALID_HANDLE;
+  }
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (link && plat_fd_on_pseudo_fs(fd))) {
     close(fd);
     errno = EINVAL;
     return PLAT_INVALID_HANDLE;
   }
-  last_opened.fd = fd;
-  last_opened.id.volume = (uint64_t)st.st_dev;
-  last_opened.id.index = (uint64_t)st.st_ino;
+  set_id(&st, id);
   return (plat_handle)fd;
 }
 
 int plat_handle_id(plat_handle h, struct plat_file_id *id) {
   if (h < 0 || h > INT_MAX)
     return 0;
-  if ((int)h == last_opened.fd) {
-    *id = last_opened.id;
-    return 1;
-  }
   struct stat st;
   if (fstat((int)h, &st) != 0)
     return 0;
-  id->volume = (uint64_t)st.st_dev;
-  id->index = (uint64_t)st.st_ino;
+  set_id(&st, id);
   return 1;
 }
 
 plat_handle plat_open_read(const char *path) {
-  return plat_open_read_in(PLAT_NO_DIR, path);
+  return plat_open_read_in(PLAT_NO_DIR, path, 0, NULL);
 }
 
 long plat_read(plat_handle h, void *buffer, size_t count) {
@@ -122,8 +140,6 @@ long plat_read(plat_handle h, void *buffer, size_t count) {
 void plat_close(plat_handle h) {
   if (h < 0 || h > INT_MAX)
     return;
-  if ((int)h == last_opened.fd)
-    last_opened.fd = -1;
   close((int)h);
 }
 

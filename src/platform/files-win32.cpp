@@ -23,13 +23,6 @@ static HANDLE to_win(plat_handle h) {
   return (HANDLE)h;
 }
 
-// The identity of the file plat_open_read opened last, read by the check
-// it makes anyway, so that the hit file's self-test costs no call of its own.
-static struct {
-  HANDLE h;
-  struct plat_file_id id;
-} last_opened = {INVALID_HANDLE_VALUE, {0, 0}};
-
 static void set_id(const BY_HANDLE_FILE_INFORMATION *info, struct plat_file_id *id) {
   id->volume = info->dwVolumeSerialNumber;
   id->index = (uint64_t)info->nFileIndexHigh << 32 | info->nFileIndexLow;
@@ -42,7 +35,8 @@ static void set_id(const BY_HANDLE_FILE_INFORMATION *info, struct plat_file_id *
 // device (CON, COM1, a pipe) or a directory (which backup semantics
 // allow) is closed again and reported as not opened, since reading a
 // console or a serial port would wait for input that never comes.
-plat_handle plat_open_read(const char *path) {
+// id, when not NULL, receives the identity of the file opened.
+static plat_handle open_read(const char *path, struct plat_file_id *id) {
   if (path == NULL)
     return PLAT_INVALID_HANDLE;
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
@@ -60,8 +54,8 @@ plat_handle plat_open_read(const char *path) {
     errno = EINVAL;
     return PLAT_INVALID_HANDLE;
   }
-  last_opened.h = h;
-  set_id(&info, &last_opened.id);
+  if (id != NULL)
+    set_id(&info, id);
   return (plat_handle)h;
 }
 
@@ -69,10 +63,6 @@ plat_handle plat_open_read(const char *path) {
 int plat_handle_id(plat_handle h, struct plat_file_id *id) {
   if (h == PLAT_INVALID_HANDLE)
     return 0;
-  if (to_win(h) == last_opened.h) {
-    *id = last_opened.id;
-    return 1;
-  }
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(to_win(h), &info))
     return 0;
@@ -80,10 +70,17 @@ int plat_handle_id(plat_handle h, struct plat_file_id *id) {
   return 1;
 }
 
-// Reached by path: the walk holds the directories of that path open.
-plat_handle plat_open_read_in(plat_dir d, const char *path) {
+plat_handle plat_open_read(const char *path) {
+  return open_read(path, NULL);
+}
+
+// Reached by path: the walk holds the directories of that path open.  The
+// listing's knowledge of the type saves nothing here: the open checks it.
+plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
+                              struct plat_file_id *id) {
   (void)d;
-  return plat_open_read(path);
+  (void)regular;
+  return open_read(path, id);
 }
 
 long plat_read(plat_handle h, void *buffer, size_t count) {
@@ -103,8 +100,6 @@ long plat_read(plat_handle h, void *buffer, size_t count) {
 void plat_close(plat_handle h) {
   if (h == PLAT_INVALID_HANDLE)
     return;
-  if (to_win(h) == last_opened.h)
-    last_opened.h = INVALID_HANDLE_VALUE;
   CloseHandle(to_win(h));
 }
 

@@ -18,6 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <mutex>
+
+#include "platform/ascii.h"
 #include "platform/wildcard.h"
 
 namespace {
@@ -26,6 +29,7 @@ struct entry {
   size_t name_off;   // into the arena while reading, then ...
   const char *name;  // ... resolved once the arena has stopped moving
   uint32_t attributes;
+  int regular;  // the kernel's listing said a regular file
 };
 
 }  // namespace
@@ -39,13 +43,18 @@ struct plat_find {
   size_t pos;  // next entry plat_find_next hands out
 };
 
+// Listings are taken by the walk and, for the lookup of a file that could
+// not be opened, by the threads that read files ahead of it.
 static struct plat_find *g_free_listings = NULL;
+static std::mutex g_free_lock;
 
 static struct plat_find *listing_get(void) {
+  std::unique_lock<std::mutex> lock(g_free_lock);
   struct plat_find *h = g_free_listings;
   if (h != NULL) {
     g_free_listings = h->next_free;
   } else {
+    lock.unlock();
     h = (struct plat_find *)calloc(1, sizeof *h);
     if (h == NULL)
       return NULL;
@@ -58,12 +67,14 @@ static struct plat_find *listing_get(void) {
 }
 
 static void listing_put(struct plat_find *h) {
+  std::lock_guard<std::mutex> lock(g_free_lock);
   h->next_free = g_free_listings;
   g_free_listings = h;
 }
 
 // Appends one entry; 0 when memory runs out.
-static int listing_add(struct plat_find *h, const char *name, size_t len, uint32_t attributes) {
+static int listing_add(struct plat_find *h, const char *name, size_t len, uint32_t attributes,
+                       int regular = 0) {
   if (h->arena_cap - h->arena_len < len + 1) {
     size_t cap = h->arena_cap != 0 ? h->arena_cap : 4096;
     while (cap - h->arena_len < len + 1)
@@ -86,6 +97,7 @@ static int listing_add(struct plat_find *h, const char *name, size_t len, uint32
   h->entries[h->count].name_off = h->arena_len;
   h->entries[h->count].name = NULL;
   h->entries[h->count].attributes = attributes;
+  h->entries[h->count].regular = regular;
   h->count++;
   h->arena_len += len + 1;
   return 1;
@@ -121,11 +133,7 @@ static int compare_entries(const void *pa, const void *pb) {
     return ra - rb;
   const unsigned char *x = (const unsigned char *)a, *y = (const unsigned char *)b;
   for (;; x++, y++) {
-    unsigned cx = *x, cy = *y;
-    if (cx >= 'a' && cx <= 'z')
-      cx -= 'a' - 'A';
-    if (cy >= 'a' && cy <= 'z')
-      cy -= 'a' - 'A';
+    unsigned cx = ascii_upper(*x), cy = ascii_upper(*y);
     if (cx != cy)
       return cx < cy ? -1 : 1;
     if (cx == 0)
@@ -139,11 +147,13 @@ static void fill_record(const struct plat_find *h, struct plat_find_data *fd) {
   size_t len = strlen(e->name);  // below PLAT_NAME_MAX: longer names are never added
   memcpy(fd->name, e->name, len + 1);
   fd->attributes = e->attributes;
+  fd->regular = e->regular;
 }
 
 // The kernel's directory records, read in one go per call.  A listing is
-// read completely before it is handed out, so one buffer serves them all.
-static union {
+// read completely before it is handed out, so one buffer per thread serves
+// them all.
+static thread_local union {
   struct dirent64 align;
   char bytes[32768];
 } g_dents;
@@ -168,9 +178,13 @@ static int read_matching(struct plat_find *h, int dfd, const char *prepared) {
       if (len >= PLAT_NAME_MAX || !wild_match(prepared, name))
         continue;
       uint32_t attributes = 0;
+      int regular = 0;
       switch (de->d_type) {
         case DT_DIR:
           attributes = PLAT_ATTR_DIRECTORY;
+          break;
+        case DT_REG:
+          regular = 1;
           break;
         case DT_LNK:
         case DT_UNKNOWN: {
@@ -183,7 +197,7 @@ static int read_matching(struct plat_find *h, int dfd, const char *prepared) {
         default:
           break;
       }
-      if (!listing_add(h, name, len, attributes)) {
+      if (!listing_add(h, name, len, attributes, regular)) {
         errno = ENOMEM;
         return 0;
       }

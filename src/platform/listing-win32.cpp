@@ -24,6 +24,7 @@ static HANDLE handle_of(struct plat_find *h) {
 static void fill_record(const WIN32_FIND_DATAA *w, struct plat_find_data *fd) {
   static_assert(sizeof fd->name >= sizeof w->cFileName, "find record name too small");
   fd->attributes = w->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+  fd->regular = 0;  // the open checks the type in any case
   size_t len = strnlen(w->cFileName, sizeof w->cFileName);
   if (len >= sizeof w->cFileName)
     len = sizeof w->cFileName - 1;

@@ -9,4 +9,6 @@
 #define PLAT_NAME_MAX 256            // NAME_MAX and the terminator
 #define PLAT_OPTION_PREFIXES "-+"    // '/' starts an absolute path, never an option
 
+#define PLAT_NAMES_BY_MODE 0          // names follow the OEM/ANSI setting (platform.h)
+
 #endif  // KIVOR_PLATFORM_CONSTS_POSIX_H_

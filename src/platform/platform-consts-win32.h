@@ -9,4 +9,6 @@
 #define PLAT_NAME_MAX 260            // cFileName of WIN32_FIND_DATAA
 #define PLAT_OPTION_PREFIXES "-+/"   // '/' starts an option group, as '-' and '+' do
 
+#define PLAT_NAMES_BY_MODE 1          // names follow the OEM/ANSI setting (platform.h)
+
 #endif  // KIVOR_PLATFORM_CONSTS_WIN32_H_

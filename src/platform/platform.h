@@ -29,6 +29,7 @@ enum {
 
 struct plat_find_data {
   uint32_t attributes;
+  int regular;  // 1 when the listing itself knows a regular file (no link)
   char name[PLAT_NAME_MAX];
 };
 
@@ -104,8 +105,13 @@ plat_handle plat_open_read(const char *path);
 // plat_open_read of an entry of the open directory d; path is the
 // directory's path followed by the entry's name (PLAT_NO_DIR: by path
 // alone).  POSIX: the name is opened relative to d.  A link is followed,
-// but never onto a pseudo file system (plat_dir_is_pseudo).
-plat_handle plat_open_read_in(plat_dir d, const char *path);
+// but never onto a pseudo file system (plat_dir_is_pseudo).  regular: the
+// listing said the entry is a regular file (plat_find_data.regular), which
+// saves the look at it before the open; the open file is checked all the
+// same.  When id is not NULL it receives the identity of the file opened
+// (as plat_handle_id gives it).  Safe to call from several threads.
+plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
+                              struct plat_file_id *id);
 
 // One ReadFile of up to count bytes.  Returns the count read, -1 on failure.
 long plat_read(plat_handle h, void *buffer, size_t count);
@@ -122,8 +128,7 @@ struct plat_file_id {
 
 // The identity of the file open as h (a handle of plat_open_read, or of the
 // accounting file routines below).  1 when *id was filled, 0 when it could
-// not be read.  For the handle plat_open_read returned last this costs no
-// system call: the open already read it.
+// not be read.
 int plat_handle_id(plat_handle h, struct plat_file_id *id);
 
 // The same for an open stream, and for the file a path names (links
@@ -135,6 +140,21 @@ int plat_path_id(const char *path, struct plat_file_id *id);
 // (whence 0), the current position (1) or the end (2).  Returns the new
 // position, or -1 on failure (the position is then unchanged).
 int64_t plat_seek(plat_handle h, int64_t offset, int whence);
+
+// PLAT_NAMES_BY_MODE (platform-consts.h) is 1 where the find routines and
+// the open read and give names by the interpretation current at each call
+// (Windows: a listing hands out OEM or ANSI names entry by entry): a
+// candidate is then looked up before it is opened, and listings follow the
+// examination until the interpretation has settled on ANSI.  It is 0 where
+// the interpretation changes nothing (POSIX): the lookup is made only when
+// the open fails, to tell a vanished file from an unreadable one.
+
+// ---------------------------------------------------------------- threads
+// Holds back (hold 1) or lets through again (hold 0) on the calling thread
+// the signals that the console and the interrupt routines handle, so that
+// threads started in between never receive them: they stay with the thread
+// that polls for them.  Windows: nothing to do.
+void plat_signals_hold(int hold);
 
 // ------------------------------------------------------- paths (paths-)
 // GetFullPathNameA / _fullpath: the absolute form of path in out (size

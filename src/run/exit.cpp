@@ -8,6 +8,7 @@
 #include "log/hitfile.h"
 #include "platform/platform.h"
 #include "run/globals.h"
+#include "search/readahead.h"
 
 // Reason codes and their printed names; the gaps (9, 11) have no name.
 static const struct {
@@ -41,6 +42,9 @@ void exit_program(int reason) {
     _Exit(reason);
   }
   terminating = 1;
+  // Threads that read ahead are stopped and joined first: nothing is
+  // written after this line but by this thread.
+  ra_stop();
 
   // Hits or a record that did not reach their file are said; a run that was
   // ending well then ends with WRITE_ERROR.

@@ -91,19 +91,17 @@ bool archive_signature(const unsigned char *b, long n) {
   return false;
 }
 
-// A pattern prepared for matching; one buffer, made on first use.
-static char *prepared_pattern(const char *pattern) {
-  static char *buffer = NULL;
-  if (buffer == NULL)
-    buffer = (char *)run_alloc(WIDE_BUF);
-  if (buffer == NULL || !wild_prepare(pattern, buffer, WIDE_BUF))
-    return NULL;
-  return buffer;
+// A pattern prepared for matching in buffer (PATH_BUF bytes, the caller's:
+// the walk and the examination match names on threads of their own); NULL
+// when it does not fit, as no listing takes such a pattern either.
+static const char *prepared_pattern(const char *pattern, char *buffer) {
+  return wild_prepare(pattern, buffer, PATH_BUF) ? buffer : NULL;
 }
 
 bool matches_filetypes(const char *name) {
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
-    const char *p = prepared_pattern(g_filetypes[i]);
+    char buffer[PATH_BUF];
+    const char *p = prepared_pattern(g_filetypes[i], buffer);
     if (p != NULL && wild_match(p, name))
       return true;
   }
@@ -116,7 +114,8 @@ bool matches_member_patterns(const char *name) {
     if (has_archive_extension(g_filetypes[i]))
       continue;  // it picked archives on disk
     any = true;
-    const char *p = prepared_pattern(g_filetypes[i]);
+    char buffer[PATH_BUF];
+    const char *p = prepared_pattern(g_filetypes[i], buffer);
     if (p != NULL && wild_match(p, name))
       return true;
   }
@@ -125,53 +124,18 @@ bool matches_member_patterns(const char *name) {
 
 static bool a_pattern_matches_all(void) {
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
-    const char *p = prepared_pattern(g_filetypes[i]);
+    char buffer[PATH_BUF];
+    const char *p = prepared_pattern(g_filetypes[i], buffer);
     if (p != NULL && strcmp(p, "*") == 0)
       return true;
   }
   return false;
 }
 
-// Examines dir + name as an archive only: not counted, and not judged as a
-// file when it is none.
-static void check_archive_only(const char *dir, const char *name) {
-  int len = snprintf(pg_check_path, PATH_BUF, "%s%s", dir, name);
-  if (len < 0 || len >= PATH_BUF) {
-    fprintf(stderr, "path too long, skipped: %s%s\n", shown_name(dir), shown_name(name));
-    return;
-  }
-  if (g_hit_file_name[0] != '\0' && plat_path_compare(pg_check_path, g_hit_file_name) == 0)
-    return;
-  plat_handle fh = open_for_reading(g_scan_dir, pg_check_path);
-  if (fh == PLAT_INVALID_HANDLE) {
-    fprintf(stderr, "couldn't open %s\n", shown_name(pg_check_path));
-    return;
-  }
-  long n = is_hit_file(fh) ? -1 : read_bytes(fh, g_inbuf, READ_SIZE);
-  if (n >= 0)
-    search_archive(fh, pg_check_path, n);
-  plat_close(fh);
+bool archives_beyond_patterns(void) {
+  return !a_pattern_matches_all();
 }
 
-void scan_archives_beyond_patterns(const char *dir) {
-  static char *search = NULL;  // WIDE_BUF, made on first use
-  if (a_pattern_matches_all())
-    return;
-  if (search == NULL && (search = (char *)run_alloc(WIDE_BUF)) == NULL)
-    return;
-  int len = snprintf(search, WIDE_BUF, "%s*.*", dir);
-  if (len < 0 || len >= PATH_BUF)
-    return;  // the walk has said so already
-  struct plat_find_data fd;
-  struct plat_find *h = plat_find_in(g_scan_dir, search, &fd);
-  if (h == NULL)
-    return;
-  do {
-    if (abort_key_pressed())
-      exit_program(USER_ABORTED);
-    if ((fd.attributes & PLAT_ATTR_DIRECTORY) == 0 && has_archive_extension(fd.name) &&
-        !matches_filetypes(fd.name))
-      check_archive_only(dir, fd.name);
-  } while (plat_find_next(h, &fd));
-  plat_find_close(h);
+bool archive_only_candidate(const char *name) {
+  return has_archive_extension(name) && !matches_filetypes(name);
 }

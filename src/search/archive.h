@@ -49,12 +49,14 @@ bool matches_filetypes(const char *name);
 // them on disk and leaves every member of them to be examined.
 bool matches_member_patterns(const char *name);
 
-// With -a: examines, as archives only, the files of dir (a directory string
-// ending in the separator) whose names end in an archive extension but match
-// none of the patterns; the walk calls it after the directory's own files.
-// Such a file is not counted, and nothing is said when it turns out not to
-// be an archive.  Does nothing when a pattern matches every name.
-void scan_archives_beyond_patterns(const char *dir);
+// With -a, the files of a directory whose names end in an archive extension
+// but match none of the patterns are opened as archives only: not counted,
+// and nothing is said when one turns out not to be an archive.  False when
+// a pattern matches every name, so that no such file can exist.
+bool archives_beyond_patterns(void);
+
+// True when name (a bare name) is such a file.  Safe beside the examination.
+bool archive_only_candidate(const char *name);
 
 // ------------------------------------------------------------- backend
 

@@ -11,6 +11,10 @@
 // is false.
 bool join_path(char *out, size_t size, const char *dir, const char *name);
 
+// The same without the message, for a caller that has it said elsewhere
+// (the walk hands its messages to the examination, which writes them).
+bool join_path_quietly(char *out, size_t size, const char *dir, const char *name);
+
 // "path too long, skipped: <dir><name>\n" on the error stream, each part
 // as shown_name shows it.
 void say_path_too_long(const char *dir, const char *name);

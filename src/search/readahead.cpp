@@ -1,0 +1,390 @@
+// The ring of events between the walk, the reader threads and the
+// examination.  Counters only grow; an event's place in the ring is its
+// number modulo RING.  Events [head, tail) are published and not yet
+// consumed; the walk fills event tail, the consumer takes event head, and
+// the readers take files from next_read on.  One mutex guards the counters
+// and the states; an event's contents belong to whoever its state names
+// (the walk until it is published, a reader while it reads it, the
+// consumer once it is done), so they are read and written without it.
+#include "search/readahead.h"
+
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "run/exit.h"
+#include "run/globals.h"
+
+namespace {
+
+enum {
+  RING = 512,           // events in flight: the bound on reading ahead
+  MAX_READERS = 64,
+  DEFAULT_READERS = 16,  // bench/scan-bench, cold and warm (README)
+  TEXT_SIZE = PATH_BUF + PLAT_NAME_MAX,
+  IDLE_MS = 10,         // the consumer polls for an abort at least this often
+  SLOW_READ_US = 100,   // reads slower than this on average are read ahead
+  WAKE_BATCH = 32,      // events that wake a waiting consumer
+};
+
+enum state : unsigned char {
+  S_FREE,     // the walk may fill it
+  S_WAITING,  // a file nobody reads yet
+  S_READING,  // a file a reader (or the consumer) is reading
+  S_DONE,     // ready for the consumer
+};
+
+struct ring_state {
+  struct ra_event *events;
+  unsigned char *data;
+  char *text;
+  state states[RING];
+  unsigned long head, tail, next_read;
+  bool walk_done, stopping, readers_gone;
+  bool walker_waits, consumer_waits;
+  int readers_idle;
+  unsigned long unclaimed;  // files published that nobody reads yet
+  uint32_t slow_bits;       // the last 32 reads: 1 for each that was slow
+  bool reads_slow;          // long enough to be worth the readers' wake-ups
+  bool always_slow;         // KIVOR_READS_SLOW=1: the readers read everything they can
+  std::mutex lock;
+  std::condition_variable walker_cv, readers_cv, consumer_cv;
+  std::thread walker;
+  std::thread readers[MAX_READERS];
+  int reader_count;
+  bool running;  // a threaded run is in progress
+};
+
+ring_state ring;
+
+// Names follow the OEM/ANSI setting and it is ANSI between files: it no
+// longer changes.  Only the consumer sets it; the walk reads it under the lock.
+bool names_settled = false;
+
+// The run without threads: one event, filled and consumed in turn.
+bool direct = false;
+void (*direct_consume)(struct ra_event *) = NULL;
+struct ra_event direct_event;
+char direct_text[TEXT_SIZE];
+
+void make_ring(void) {
+  if (ring.events != NULL)
+    return;
+  ring.events = (struct ra_event *)calloc(RING, sizeof *ring.events);
+  ring.data = (unsigned char *)malloc((size_t)RING * READ_SIZE);
+  ring.text = (char *)malloc((size_t)RING * TEXT_SIZE);
+  if (ring.events == NULL || ring.data == NULL || ring.text == NULL) {
+    fputs("Couldn't create the read-ahead buffers\n", stderr);
+    exit_program(INSUFFICIENT_MEMORY);
+  }
+  for (int i = 0; i < RING; i++) {
+    ring.events[i].text = ring.text + (size_t)i * TEXT_SIZE;
+    ring.events[i].file.data = ring.data + (size_t)i * READ_SIZE;
+  }
+}
+
+// The next file from next_read on that nobody reads yet, marked as being
+// read; NULL when there is none published.  Lock held.
+struct ra_event *take_file(void) {
+  if (ring.next_read < ring.head)
+    ring.next_read = ring.head;
+  for (; ring.next_read < ring.tail; ring.next_read++) {
+    unsigned i = (unsigned)(ring.next_read % RING);
+    if (ring.states[i] == S_WAITING) {
+      ring.states[i] = S_READING;
+      ring.next_read++;
+      ring.unclaimed--;
+      return &ring.events[i];
+    }
+  }
+  return NULL;
+}
+
+// Opens and reads the file of e; returns how long that took, in microseconds.
+double timed_open(struct ra_event *e) {
+  auto start = std::chrono::steady_clock::now();
+  open_candidate(&e->file);
+  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Takes in how long a read took.  Reads from the cache take microseconds:
+// the consumer then reads the files itself and the readers sleep, since
+// handing a file over would cost more than reading it.  Reads from the
+// device take far longer: the readers are woken and read ahead.  Lock held.
+void note_read(double us) {
+  // Most of the last reads, not one that waited for the processor.
+  ring.slow_bits = ring.slow_bits << 1 | (us > SLOW_READ_US ? 1u : 0u);
+  int count = 0;
+  for (uint32_t b = ring.slow_bits; b != 0; b &= b - 1)
+    count++;
+  // Apart enough that the readers do not come and go.
+  if (!ring.reads_slow && count >= 8) {
+    ring.reads_slow = true;
+    ring.readers_cv.notify_one();  // the others as the files pile up
+  } else if (ring.reads_slow && count == 0 && !ring.always_slow) {
+    ring.reads_slow = false;
+  }
+}
+
+// Marks the file e as read and wakes the consumer if it waits.  Lock held.
+void file_done(struct ra_event *e) {
+  ring.states[e - ring.events] = S_DONE;
+  if (ring.consumer_waits)
+    ring.consumer_cv.notify_one();
+}
+
+void reader_main(void) {
+  std::unique_lock<std::mutex> hold(ring.lock);
+  for (;;) {
+    if (ring.stopping)
+      return;
+    // While reads are quick the consumer makes them: the readers sleep.
+    struct ra_event *e = ring.reads_slow ? take_file() : NULL;
+    if (e == NULL) {
+      ring.readers_idle++;
+      ring.readers_cv.wait(hold);
+      ring.readers_idle--;
+      continue;
+    }
+    hold.unlock();
+    double us = timed_open(e);
+    hold.lock();
+    note_read(us);
+    file_done(e);
+  }
+}
+
+void walker_main(void (*produce)(void *), void *arg) {
+  produce(arg);
+  std::lock_guard<std::mutex> hold(ring.lock);
+  ring.walk_done = true;
+  if (ring.consumer_waits)
+    ring.consumer_cv.notify_one();
+}
+
+// Waits on the consumer's condition for at most IDLE_MS, then, the lock
+// let go, lets idle poll.
+void consumer_wait(std::unique_lock<std::mutex> &hold, void (*idle)(void)) {
+  ring.consumer_waits = true;
+  std::cv_status st = ring.consumer_cv.wait_for(hold, std::chrono::milliseconds(IDLE_MS));
+  ring.consumer_waits = false;
+  if (st == std::cv_status::timeout && idle != NULL) {
+    hold.unlock();
+    idle();
+    hold.lock();
+  }
+}
+
+// Closes what an event that will never be consumed still holds.
+void drop_event(struct ra_event *e) {
+  if (e->kind == RA_FILE)
+    discard_candidate(&e->file);
+  else if (e->kind == RA_LEAVE)
+    plat_dir_close(e->dir);
+}
+
+}  // namespace
+
+int ra_reader_count(void) {
+  const char *v = getenv("KIVOR_READERS");
+  if (v != NULL) {
+    char *end;
+    long n = strtol(v, &end, 10);
+    if (end != v && *end == '\0' && n >= 1 && n <= MAX_READERS)
+      return (int)n;
+  }
+  return DEFAULT_READERS;
+}
+
+struct ra_event *ra_claim(void) {
+  if (direct) {
+    direct_event.text = direct_text;
+    direct_event.file.data = g_inbuf;
+    return &direct_event;
+  }
+  std::unique_lock<std::mutex> hold(ring.lock);
+  if (ring.tail - ring.head == RING) {
+    // Full: wait until half of it is free, not for each event in turn.
+    while (!ring.stopping && ring.tail - ring.head > RING / 2) {
+      ring.walker_waits = true;
+      ring.walker_cv.wait(hold);
+    }
+  }
+  ring.walker_waits = false;
+  if (ring.stopping) {
+    // What the walk still holds may be in use by a reader until all of
+    // them have ended.
+    while (!ring.readers_gone)
+      ring.walker_cv.wait(hold);
+    return NULL;
+  }
+  return &ring.events[ring.tail % RING];
+}
+
+void ra_listing_point(void) {
+  if (direct)
+    return;
+  std::unique_lock<std::mutex> hold(ring.lock);
+  if (ring.consumer_waits && ring.head != ring.tail)
+    ring.consumer_cv.notify_one();
+  if (!PLAT_NAMES_BY_MODE)
+    return;
+  while (!names_settled && !ring.stopping && ring.head != ring.tail) {
+    ring.walker_waits = true;
+    ring.walker_cv.wait(hold);
+  }
+  ring.walker_waits = false;
+}
+
+void ra_publish(struct ra_event *e) {
+  if (e->kind == RA_FILE) {
+    e->file.path = e->text;
+    e->file.fh = PLAT_INVALID_HANDLE;
+  }
+  if (direct) {
+    if (e->kind == RA_FILE)
+      open_candidate(&e->file);
+    direct_consume(e);
+    return;
+  }
+  std::lock_guard<std::mutex> hold(ring.lock);
+  ring.states[ring.tail % RING] = e->kind == RA_FILE ? S_WAITING : S_DONE;
+  ring.tail++;
+  // A sleeping reader is woken only while reads are slow, and only when
+  // more files wait than there are readers awake: the files pile up and
+  // readers are put to work one after another.
+  if (e->kind == RA_FILE) {
+    ring.unclaimed++;
+    if (ring.reads_slow && ring.readers_idle > 0 &&
+        ring.unclaimed > (unsigned long)(ring.reader_count - ring.readers_idle))
+      ring.readers_cv.notify_one();
+  }
+  // The consumer is woken for a batch of events, not for each; the walk
+  // wakes it too before it reads a listing, which may take a while.
+  if (ring.consumer_waits && ring.tail - ring.head >= WAKE_BATCH)
+    ring.consumer_cv.notify_one();
+}
+
+void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_event *e),
+            void (*idle)(void)) {
+  int readers = ra_reader_count();
+  if (readers > 1)
+    make_ring();
+  if (readers <= 1) {
+    direct = true;
+    direct_consume = consume;
+    produce(arg);
+    direct = false;
+    return;
+  }
+  ring.head = ring.tail = ring.next_read = 0;
+  ring.walk_done = ring.stopping = ring.readers_gone = false;
+  ring.walker_waits = ring.consumer_waits = false;
+  ring.readers_idle = 0;
+  ring.unclaimed = 0;
+  ring.slow_bits = 0;
+  // A test seam: with KIVOR_READS_SLOW=1 every read is taken for slow, so
+  // that the readers read ahead even on a small tree in the cache.
+  const char *slow = getenv("KIVOR_READS_SLOW");
+  ring.always_slow = slow != NULL && strcmp(slow, "1") == 0;
+  ring.reads_slow = ring.always_slow;
+  ring.reader_count = 0;
+  if (PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi())
+    names_settled = true;
+  // The threads start with the console's signals held back: they stay
+  // with this thread, which polls for them.
+  plat_signals_hold(1);
+  for (int i = 0; i < readers; i++) {
+    std::thread t;
+    try {
+      t = std::thread(reader_main);
+    } catch (const std::system_error &) {
+      break;  // fewer readers, or none: the consumer reads what is left
+    }
+    ring.readers[ring.reader_count++] = std::move(t);
+  }
+  bool walker_started = true;
+  try {
+    ring.walker = std::thread(walker_main, produce, arg);
+  } catch (const std::system_error &) {
+    walker_started = false;
+  }
+  plat_signals_hold(0);
+  ring.running = true;
+  if (!walker_started) {  // no thread for the walk: the whole run here
+    ra_stop();
+    direct = true;
+    direct_consume = consume;
+    produce(arg);
+    direct = false;
+    return;
+  }
+
+  std::unique_lock<std::mutex> hold(ring.lock);
+  for (;;) {
+    if (ring.head == ring.tail) {
+      if (ring.walk_done)
+        break;
+      consumer_wait(hold, idle);
+      continue;
+    }
+    unsigned i = (unsigned)(ring.head % RING);
+    struct ra_event *e = &ring.events[i];
+    if (ring.states[i] == S_WAITING) {  // caught up with the readers: read it here
+      ring.states[i] = S_READING;
+      ring.unclaimed--;
+      hold.unlock();
+      double us = timed_open(e);
+      hold.lock();
+      note_read(us);
+      ring.states[i] = S_DONE;
+    }
+    if (ring.states[i] != S_DONE) {
+      consumer_wait(hold, idle);
+      continue;
+    }
+    hold.unlock();
+    consume(e);
+    bool settled = PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi();
+    hold.lock();
+    if (settled)
+      names_settled = true;
+    ring.states[i] = S_FREE;
+    ring.head++;
+    if (ring.walker_waits && (ring.tail - ring.head <= RING / 2 || ring.head == ring.tail))
+      ring.walker_cv.notify_one();
+  }
+  hold.unlock();
+  ra_stop();
+}
+
+void ra_stop(void) {
+  if (!ring.running)
+    return;
+  ring.running = false;
+  {
+    std::lock_guard<std::mutex> hold(ring.lock);
+    ring.stopping = true;
+    ring.readers_cv.notify_all();
+    ring.walker_cv.notify_all();
+  }
+  for (int i = 0; i < ring.reader_count; i++)
+    ring.readers[i].join();
+  {
+    std::lock_guard<std::mutex> hold(ring.lock);
+    ring.readers_gone = true;
+    ring.walker_cv.notify_all();
+  }
+  if (ring.walker.joinable())
+    ring.walker.join();
+  for (unsigned long n = ring.head; n < ring.tail; n++)
+    drop_event(&ring.events[n % RING]);
+  ring.head = ring.tail;
+}

@@ -1,0 +1,79 @@
+// Reading ahead of the examination.
+//
+// The walk decides what is examined and in which order; it hands each step
+// (a directory entered, a directory line, a message, a file, a directory
+// left) to this module as an event.  Events are consumed strictly in the
+// order they were made, on the thread that called ra_run, which does
+// everything that is seen: so the output is the same whether or not there
+// are threads.  With reader threads, the walk runs on a thread of its own
+// (reading directory listings ahead) and the readers open files and make
+// their first read ahead of the consumer, into a fixed ring of events that
+// is allocated once: memory is bounded by the ring, never by the tree.  A
+// directory handle that an event refers to stays open until the directory's
+// RA_LEAVE event has been consumed, which comes after every file in it.
+#ifndef KIVOR_SEARCH_READAHEAD_H_
+#define KIVOR_SEARCH_READAHEAD_H_
+
+#include "detect/classify.h"
+#include "platform/platform.h"
+
+enum ra_kind {
+  RA_ENTER,    // a directory is about to be entered: the consumer polls for an abort
+  RA_LINE,     // text: a directory line
+  RA_MESSAGE,  // message, text, pattern, err: a message of the walk
+  RA_FILE,     // file: a candidate; open_candidate has run when it is consumed
+  RA_LEAVE,    // dir: a directory the walk is done with, for the consumer to close
+};
+
+struct ra_event {
+  int kind;
+  int message;     // RA_MESSAGE: which (the walk's own numbering)
+  int pattern;     // RA_MESSAGE: index of a pattern that follows text, or -1
+  int err;         // RA_MESSAGE: the system's reason
+  plat_dir dir;    // RA_LEAVE
+  char *text;      // a path: PATH_BUF + PLAT_NAME_MAX bytes
+  struct candidate file;  // RA_FILE; file.path is text
+};
+
+// The number of reader threads a run uses: KIVOR_READERS when it is set to
+// a number from 1 to 64, otherwise the default.  1 means none at all: the
+// walk, the reads and the examination all run on the calling thread, one
+// file after another.
+int ra_reader_count(void);
+
+// Runs produce(arg), which makes events with ra_claim and ra_publish, and
+// hands every event to consume in order, on the calling thread.  idle is
+// called on the calling thread at least every few milliseconds while it
+// waits for an event (to poll for an abort).  consume and idle may end the
+// process (exit_program calls ra_stop first).  Returns when produce has
+// returned and every event has been consumed; every thread has ended then.
+// Ends the run with INSUFFICIENT MEMORY when the ring cannot be allocated.
+void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_event *e),
+            void (*idle)(void));
+
+// For produce: the event to fill next (kind, and what that kind uses; text
+// is there to write into).  Waits while the ring is full.  NULL when the
+// run is being stopped: produce must then return at once, closing what it
+// still holds that was not handed over.
+struct ra_event *ra_claim(void);
+
+// For produce, before each call that reads a listing: where names follow
+// the OEM/ANSI setting (PLAT_NAMES_BY_MODE) and that has not yet settled on
+// ANSI (which the examination of the first files decides, for good), waits
+// until every event handed over has been consumed, so that the listing
+// sees the setting a one-at-a-time run gives it.  Otherwise returns at once.
+void ra_listing_point(void);
+
+// For produce: hands over the event ra_claim gave, filled.  A directory
+// named by an RA_FILE (file.dir) or RA_LEAVE event now belongs to the run
+// until its RA_LEAVE is consumed.
+void ra_publish(struct ra_event *e);
+
+// Stops a run in progress, from the thread that called ra_run (inside
+// consume or idle): no further event is consumed, reads in flight are
+// waited out and dropped, every thread is joined, and every file and
+// directory still held by an event is closed.  Nothing when no run is in
+// progress.
+void ra_stop(void);
+
+#endif  // KIVOR_SEARCH_READAHEAD_H_
