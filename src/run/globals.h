@@ -87,8 +87,13 @@ extern plat_dir g_scan_dir;              // the open directory whose files check
 //                          SIGHUP); whether the keyboard is the run's; POSIX:
 //                          the terminal settings the run changed and their
 //                          old values, the bytes typed ahead (4096)
-//   platform/files-*       the file opened last and its identity; POSIX: the
-//                          file-name interpretation flag
+//   platform/files-*       POSIX: the file-name interpretation flag
+//   search/readahead.cpp   the ring of RING events, each with its path and a
+//                          READ_SIZE buffer, allocated once per run; the walker
+//                          and reader threads, the lock and its conditions;
+//                          the reader count and the record of slow reads
+//   search/archive-*.cpp   -a: the nested-archive buffers (8 MiB a level, lazy),
+//                          the drain block, the work counted per archive
 //   platform/listing-posix.cpp  closed listings kept for the next one
 //   platform/dirs-posix.cpp     whether the open-file limit has been raised
 //
@@ -96,6 +101,10 @@ extern plat_dir g_scan_dir;              // the open directory whose files check
 // What the program reads from its environment:
 //   KIVOR_TEST_TIME   a test hook: the seconds since 1970 the stamps show (log/zone.h)
 //   KIVOR_FAIL_ALLOC  a test hook: the Nth run_alloc fails (run/startup.h)
+//   KIVOR_READERS     the number of reader threads, 1 to 64; 1: no thread at
+//                     all (search/readahead.h)
+//   KIVOR_READS_SLOW  a test hook: 1 takes every read for slow, so the
+//                     readers read ahead even on a tree in the page cache
 //   PAGER             POSIX: the pager for the help file on a terminal
 //   LC_ALL, LC_CTYPE, LANG  POSIX: whether names go to a UTF-8 terminal
 //                     (plat_names_utf8)
