@@ -211,19 +211,11 @@ static void report_class(const char *display, const unsigned char *b, long n) {
 bool is_com_file(const char *path) {
   const char *last = strrchr(path, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : path, '.');
-  if (dot == NULL)
-    return false;
-  static const char com[] = ".COM";
-  for (int i = 0; i < 5; i++) {
-    if (ascii_upper((unsigned char)dot[i]) != (unsigned char)com[i])
-      return false;
-  }
-  return true;
+  return dot != NULL && ascii_equal_upper(dot, ".COM");
 }
 
 void open_candidate(struct candidate *c) {
   c->fh = PLAT_INVALID_HANDLE;
-  c->id_known = 0;
   c->n = -1;
   c->read_errno = 0;
   const char *path = c->path;
@@ -259,7 +251,6 @@ void open_candidate(struct candidate *c) {
     }
   }
   c->fh = fh;
-  c->id_known = 1;
   c->outcome = CAND_OPENED;
   c->n = read_bytes(fh, c->data, READ_SIZE);
   if (c->n < 0)
@@ -279,7 +270,7 @@ static void open_as_archive_only(struct candidate *c) {
     fprintf(stderr, "couldn't open %s\n", shown_name(c->path));
     return;
   }
-  if (c->outcome == CAND_OPENED && !(c->id_known && is_hit_id(&c->id))) {
+  if (c->outcome == CAND_OPENED && !is_hit_id(&c->id)) {
     if (c->n < 0) {
       fprintf(stderr, "couldn't read %s: %s\n", shown_name(c->path), strerror(c->read_errno));
     } else {
@@ -327,7 +318,7 @@ void examine_candidate(struct candidate *c) {
   }
   // The hit file reached by another name (a link) is passed over like the
   // hit file itself: known by the identity that the open has read.
-  if (c->outcome == CAND_OPENED && c->id_known && is_hit_id(&c->id)) {
+  if (c->outcome == CAND_OPENED && is_hit_id(&c->id)) {
     discard_candidate(c);
     return;
   }
@@ -374,9 +365,8 @@ void check_file(const char *directory, const char *file_name) {
   if (!join_path(path, sizeof path, directory, file_name))
     return;
   struct candidate c;
-  c.dir = g_scan_dir;
+  c.dir = PLAT_NO_DIR;
   c.path = path;
-  c.dir_len = strlen(directory);
   c.regular = 0;
   c.archive_only = 0;
   c.data = g_inbuf;

@@ -15,7 +15,7 @@ extern const char g_packet_kinds[KIND_SLOTS][KIND_TEXT];
 // Examines directory + file_name: counts it, reads its first bytes and
 // writes at most one hit line to g_hit_stream.  directory ends in the
 // separator.  Ends the run on a user abort.  The same as open_candidate
-// and examine_candidate, one after the other, on an entry of g_scan_dir.
+// and examine_candidate, one after the other, reaching the file by its path.
 void check_file(const char *directory, const char *file_name);
 
 // One file of the walk on its way through check_file, in two halves: what
@@ -34,7 +34,6 @@ struct candidate {
   // Filled by the walk.
   plat_dir dir;          // the open directory it is an entry of, or PLAT_NO_DIR
   char *path;            // directory and name, PATH_BUF + PLAT_NAME_MAX bytes
-  size_t dir_len;        // the directory part of path
   int regular;           // the listing knows it as a regular file
   int archive_only;      // -a: opened as an archive only, neither counted nor judged
   unsigned char *data;   // READ_SIZE bytes for the first read
@@ -42,7 +41,6 @@ struct candidate {
   int outcome;
   plat_handle fh;        // CAND_OPENED: open, for examine_candidate to close
   struct plat_file_id id;
-  int id_known;
   long n;                // the first read's count, -1 when it failed
   int read_errno;        // and then why
 };

@@ -32,11 +32,6 @@ bool is_hit_id(const struct plat_file_id *id) {
   return hit_id_known && id->volume == hit_id.volume && id->index == hit_id.index;
 }
 
-bool is_hit_file(plat_handle h) {
-  struct plat_file_id id;
-  return hit_id_known && plat_handle_id(h, &id) && is_hit_id(&id);
-}
-
 // The message for a failure of the hit stream.
 static void report(int err) {
   if (g_hit_stream == stdout)

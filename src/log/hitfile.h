@@ -15,11 +15,8 @@
 // the run (INPUT_FILE).
 void open_hit_file(void);
 
-// True when h is open on the hit file, by whatever name it was reached;
-// false when no hit file is open.
-bool is_hit_file(plat_handle h);
-
-// The same for the file whose identity the open gave as *id.
+// True when *id (the identity an open gave) is the hit file's, by whatever
+// name it was reached; false when no hit file is open.
 bool is_hit_id(const struct plat_file_id *id);
 
 // Ends the run with WRITE_ERROR, after "couldn't write the hit file <name>:

@@ -111,16 +111,6 @@ plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
   return (plat_handle)fd;
 }
 
-int plat_handle_id(plat_handle h, struct plat_file_id *id) {
-  if (h < 0 || h > INT_MAX)
-    return 0;
-  struct stat st;
-  if (fstat((int)h, &st) != 0)
-    return 0;
-  set_id(&st, id);
-  return 1;
-}
-
 plat_handle plat_open_read(const char *path) {
   return plat_open_read_in(PLAT_NO_DIR, path, 0, NULL);
 }

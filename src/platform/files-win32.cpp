@@ -59,17 +59,6 @@ static plat_handle open_read(const char *path, struct plat_file_id *id) {
   return (plat_handle)h;
 }
 
-// GetFileInformationByHandle: dwVolumeSerialNumber and nFileIndexHigh/Low.
-int plat_handle_id(plat_handle h, struct plat_file_id *id) {
-  if (h == PLAT_INVALID_HANDLE)
-    return 0;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(to_win(h), &info))
-    return 0;
-  set_id(&info, id);
-  return 1;
-}
-
 plat_handle plat_open_read(const char *path) {
   return open_read(path, NULL);
 }

@@ -109,7 +109,7 @@ plat_handle plat_open_read(const char *path);
 // listing said the entry is a regular file (plat_find_data.regular), which
 // saves the look at it before the open; the open file is checked all the
 // same.  When id is not NULL it receives the identity of the file opened
-// (as plat_handle_id gives it).  Safe to call from several threads.
+// (struct plat_file_id below).  Safe to call from several threads.
 plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
                               struct plat_file_id *id);
 
@@ -125,11 +125,6 @@ struct plat_file_id {
   uint64_t volume;
   uint64_t index;
 };
-
-// The identity of the file open as h (a handle of plat_open_read, or of the
-// accounting file routines below).  1 when *id was filled, 0 when it could
-// not be read.
-int plat_handle_id(plat_handle h, struct plat_file_id *id);
 
 // The same for an open stream, and for the file a path names (links
 // followed; 0 when nothing is there).  These two are in outfiles-.

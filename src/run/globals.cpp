@@ -16,4 +16,3 @@ int32_t g_files_searched = 0;
 int32_t g_hits_found = 0;
 time_t g_start_time = 0;
 int32_t g_shorten_style = 1;
-plat_dir g_scan_dir = PLAT_NO_DIR;

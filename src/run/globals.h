@@ -52,8 +52,6 @@ extern int32_t g_files_searched;         // files examined
 extern int32_t g_hits_found;             // hit lines written
 extern time_t g_start_time;              // start of the run, for the elapsed time
 extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
-extern plat_dir g_scan_dir;              // the open directory whose files check_file
-                                         // is handed, or PLAT_NO_DIR (then by path)
 
 // ------------------------------------------------ state kept by its module
 // Run-lifetime state that only its own module touches stays static there.

@@ -2,39 +2,24 @@
 // and first bytes make a candidate, and the archives beyond the patterns.
 #include "search/archive.h"
 
-#include <stdio.h>
 #include <string.h>
 
-#include "detect/access.h"
-#include "log/hitfile.h"
-#include "log/shown.h"
+#include "platform/ascii.h"
 #include "platform/wildcard.h"
-#include "run/abort.h"
-#include "run/exit.h"
 #include "run/globals.h"
-#include "run/startup.h"
 
 bool has_archive_extension(const char *name) {
   static const char *const extensions[] = {
-      "zip", "lzh", "lha", "tar", "tgz", "taz", "gz",  "z",   "bz2",
-      "xz",  "zst", "7z",  "cab", "rar", "iso", "cpio", "ar", "xar",
+      "ZIP", "LZH", "LHA", "TAR", "TGZ", "TAZ", "GZ",  "Z",   "BZ2",
+      "XZ",  "ZST", "7Z",  "CAB", "RAR", "ISO", "CPIO", "AR", "XAR",
   };
   const char *last = strrchr(name, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : name, '.');
   if (dot == NULL)
     return false;
-  for (const char *ext : extensions) {
-    size_t i = 0;
-    for (; ext[i] != '\0'; i++) {
-      char c = dot[1 + i];
-      if (c >= 'A' && c <= 'Z')
-        c = (char)(c - 'A' + 'a');
-      if (c != ext[i])
-        break;
-    }
-    if (ext[i] == '\0' && dot[1 + i] == '\0')
+  for (const char *ext : extensions)
+    if (ascii_equal_upper(dot + 1, ext))
       return true;
-  }
   return false;
 }
 

@@ -69,7 +69,6 @@ static bool emit_file(plat_dir d, const char *dir, size_t dir_len, const struct 
   memcpy(e->text, dir, dir_len);
   memcpy(e->text + dir_len, fd->name, name_len + 1);
   e->file.dir = d;
-  e->file.dir_len = dir_len;
   e->file.regular = fd->regular;
   e->file.archive_only = archive_only;
   ra_publish(e);
