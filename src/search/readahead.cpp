@@ -272,18 +272,22 @@ void ra_publish(struct ra_event *e) {
     ring.consumer_cv.notify_one();
 }
 
+// The whole run on this thread: each event consumed as it is published.
+static void run_direct(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_event *e)) {
+  direct = true;
+  direct_consume = consume;
+  produce(arg);
+  direct = false;
+}
+
 void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_event *e),
             void (*idle)(void)) {
   int readers = ra_reader_count();
-  if (readers > 1)
-    make_ring();
   if (readers <= 1) {
-    direct = true;
-    direct_consume = consume;
-    produce(arg);
-    direct = false;
+    run_direct(produce, arg, consume);
     return;
   }
+  make_ring();
   ring.head = ring.tail = ring.next_read = 0;
   ring.walk_done = ring.stopping = ring.readers_gone = false;
   ring.walker_waits = ring.consumer_waits = false;
@@ -320,10 +324,7 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
   ring.running = true;
   if (!walker_started) {  // no thread for the walk: the whole run here
     ra_stop();
-    direct = true;
-    direct_consume = consume;
-    produce(arg);
-    direct = false;
+    run_direct(produce, arg, consume);
     return;
   }
 
