@@ -57,7 +57,8 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
 // still holds that was not handed over.
 struct ra_event *ra_claim(void);
 
-// For produce, before each call that reads a listing: where names follow
+// For produce, before each call that reads a listing: does what
+// ra_hand_over does, and where names follow
 // the OEM/ANSI setting (PLAT_NAMES_BY_MODE) and that has not yet settled on
 // ANSI (which the examination of the first files decides, for good), waits
 // until every event handed over has been consumed, so that the listing
@@ -66,8 +67,15 @@ void ra_listing_point(void);
 
 // For produce: hands over the event ra_claim gave, filled.  A directory
 // named by an RA_FILE (file.dir) or RA_LEAVE event now belongs to the run
-// until its RA_LEAVE is consumed.
+// until its RA_LEAVE is consumed.  Events reach the readers and the
+// consumer in batches: at the latest with ra_hand_over, ra_listing_point,
+// a ra_claim that finds the ring full, or the end of produce.
 void ra_publish(struct ra_event *e);
+
+// For produce, before a call that may wait on the device (opening a
+// directory): lets the readers and the consumer have every event published
+// so far.
+void ra_hand_over(void);
 
 // Stops a run in progress, from the thread that called ra_run (inside
 // consume or idle): no further event is consumed, reads in flight are

@@ -198,6 +198,7 @@ static bool enter_directory(plat_dir parent, const char *dir, const char *name) 
   // that is said, so that a summary never hides it.
   if (!join_path_quietly(g_searchstr, PATH_BUF, dir, "*.*"))
     return emit(RA_MESSAGE, dir, "", MSG_TOO_LONG);
+  ra_hand_over();
   plat_dir d = parent == PLAT_NO_DIR ? plat_dir_open(dir) : plat_dir_open_sub(parent, dir, name);
   if (d == PLAT_NO_DIR)
     return emit(RA_MESSAGE, dir, "", MSG_UNLISTED, -1, errno);
