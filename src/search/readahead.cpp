@@ -225,6 +225,73 @@ void drop_event(struct ra_event *e) {
     plat_dir_close(e->dir);
 }
 
+// Takes the run of events from head that this thread may consume at once
+// and consumes it: those done, and files nobody reads yet, which it reads
+// itself (while reads are slow only the first, the rest being the
+// readers').  A slow read of its own ends the run early and hands the rest
+// back.  False when the event at head is not ready.  Lock held (let go
+// meanwhile).
+bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_event *e)) {
+  bool mine[CONSUME_BATCH];
+  unsigned long end = ring.head;
+  for (; end < ring.tail && end - ring.head < CONSUME_BATCH; end++) {
+    unsigned i = (unsigned)(end % RING);
+    mine[end - ring.head] = ring.states[i] == S_WAITING;
+    if (ring.states[i] == S_WAITING) {
+      if (ring.reads_slow && end != ring.head)
+        break;
+      ring.states[i] = S_READING;
+      ring.unclaimed--;
+    } else if (ring.states[i] != S_DONE) {
+      break;  // a reader has it
+    }
+  }
+  if (end == ring.head)
+    return false;
+  hold.unlock();
+  double took[CONSUME_BATCH];
+  int reads = 0;
+  bool settled = false;
+  unsigned long n = ring.head;
+  while (n < end) {
+    struct ra_event *e = &ring.events[n % RING];
+    bool slow = false;
+    if (mine[n - ring.head]) {
+      // Into the one buffer that stays in the processor's cache, not
+      // into the event's, which the ring has long since pushed out.
+      e->file.data = g_inbuf;
+      took[reads] = timed_open(e);
+      slow = took[reads++] > SLOW_READ_US;
+    }
+    ring.consumed = n;
+    consume(e);
+    e->file.data = ring.data + (size_t)(n % RING) * READ_SIZE;
+    n++;
+    ring.consumed = n;
+    settled = PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi();
+    if (slow)
+      break;  // the readers may be wanted: the rest goes back to them
+  }
+  hold.lock();
+  for (int r = 0; r < reads; r++)
+    note_read(took[r]);
+  for (unsigned long m = ring.head; m < end; m++) {
+    unsigned i = (unsigned)(m % RING);
+    if (m < n) {
+      ring.states[i] = S_FREE;
+    } else if (mine[m - ring.head]) {
+      ring.states[i] = S_WAITING;
+      ring.unclaimed++;
+    }
+  }
+  ring.head = n;
+  if (n < end && ring.next_read > n)
+    ring.next_read = n;  // what went back, for the readers to find
+  if (settled)
+    names_settled = true;
+  return true;
+}
+
 }  // namespace
 
 int ra_reader_count(void) {
@@ -376,66 +443,10 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
       consumer_wait(hold, idle);
       continue;
     }
-    // The run of events from head that this thread takes at once: those
-    // done, and files nobody reads yet, which it reads itself (while reads
-    // are slow only the first, the rest being the readers').
-    bool mine[CONSUME_BATCH];
-    unsigned long end = ring.head;
-    for (; end < ring.tail && end - ring.head < CONSUME_BATCH; end++) {
-      unsigned i = (unsigned)(end % RING);
-      mine[end - ring.head] = ring.states[i] == S_WAITING;
-      if (ring.states[i] == S_WAITING) {
-        if (ring.reads_slow && end != ring.head)
-          break;
-        ring.states[i] = S_READING;
-        ring.unclaimed--;
-      } else if (ring.states[i] != S_DONE) {
-        break;  // a reader has it
-      }
-    }
-    if (end == ring.head) {
+    if (!consume_run(hold, consume)) {
       consumer_wait(hold, idle);
       continue;
     }
-    hold.unlock();
-    double took[CONSUME_BATCH];
-    int reads = 0;
-    bool settled = false;
-    unsigned long n = ring.head;
-    while (n < end) {
-      struct ra_event *e = &ring.events[n % RING];
-      bool slow = false;
-      if (mine[n - ring.head]) {
-        // Into the one buffer that stays in the processor's cache, not
-        // into the event's, which the ring has long since pushed out.
-        e->file.data = g_inbuf;
-        took[reads] = timed_open(e);
-        slow = took[reads++] > SLOW_READ_US;
-      }
-      ring.consumed = n;
-      consume(e);
-      e->file.data = ring.data + (size_t)(n % RING) * READ_SIZE;
-      n++;
-      ring.consumed = n;
-      settled = PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi();
-      if (slow)
-        break;  // the readers may be wanted: the rest goes back to them
-    }
-    hold.lock();
-    for (int r = 0; r < reads; r++)
-      note_read(took[r]);
-    for (unsigned long m = ring.head; m < end; m++) {
-      unsigned i = (unsigned)(m % RING);
-      if (m < n) {
-        ring.states[i] = S_FREE;
-      } else if (mine[m - ring.head]) {
-        ring.states[i] = S_WAITING;
-        ring.unclaimed++;
-      }
-    }
-    ring.head = n;
-    if (settled)
-      names_settled = true;
     if (ring.walker_waits && (ring.tail - ring.head <= RING / 2 || ring.head == ring.tail))
       ring.walker_cv.notify_one();
   }
