@@ -8,7 +8,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "expect.h"
+#include "meddler.h"
 #include "pty_runner.h"
 #include "runner.h"
 
@@ -87,6 +90,40 @@ std::vector<std::string> make_large_tree(const temp_tree &t, int n) {
   }
   return hits;
 }
+
+// Where fanotify allows (as root), holds the program's open of a file
+// halfway through make_large_tree's tree until release: a stop made before
+// then reaches the run in the middle of its walk, however busy the machine.
+class halfway {
+ public:
+  explicit halfway(const temp_tree &t) {
+    std::shared_future<void> go = go_.get_future().share();
+    holding_ = m_.on(t.path("f10001.txt"), FAN_OPEN_PERM, false, [this, go] {
+      held_.set_value();
+      go.wait_for(std::chrono::seconds(30));
+    });
+    if (holding_)
+      m_.start();
+  }
+  ~halfway() { release(); }
+
+  // The program waits in that open (at once where nothing is held).
+  bool reached() {
+    return !holding_ ||
+           held_.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  }
+
+  void release() {
+    if (!released_)
+      go_.set_value();
+    released_ = true;
+  }
+
+ private:
+  std::promise<void> held_, go_;
+  bool holding_ = false, released_ = false;
+  meddler m_;
+};
 
 // A run over many hits whose standard output nobody reads yet: it stalls
 // writing hit lines, in the middle of its walk.  With a terminal, standard
@@ -250,9 +287,12 @@ TEST(Termination, InterruptDuringTheWalkOfALargeTree) {
   std::vector<std::string> hits = make_large_tree(t, 20000);
   live_options opt;
   opt.cwd = t.root();
+  halfway hold(t);
   live_run r({}, opt);
   ASSERT_TRUE(r.wait_for_err(dir_line(t, "")));
+  ASSERT_TRUE(hold.reached());
   r.send(SIGINT);
+  hold.release();
   run_result res = r.finish();
   EXPECT_EQ(res.status, 2);
   EXPECT_EQ(normalise(res.err), "\n" + dir_line(t, "") + termination("INPUT_FILE"));
@@ -284,9 +324,12 @@ TEST(Termination, AnOpenHitFileIsClosedWithWholeLines) {
     opt.cwd = t.root();
     opt.terminal = true;
     opt.output_terminal = true;  // Esc is not seen when standard output is a pipe
+    halfway hold(t);
     live_run r(args, opt);
     ASSERT_TRUE(r.wait_for_err(dir_line(t, "")));
+    ASSERT_TRUE(hold.reached());
     w.stop(r);
+    hold.release();
     run_result res = r.finish();
     EXPECT_EQ(res.status, w.status);
     EXPECT_EQ(res.out, "");
