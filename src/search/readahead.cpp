@@ -251,12 +251,11 @@ bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_e
   hold.unlock();
   double took[CONSUME_BATCH];
   int reads = 0;
-  bool settled = false;
   unsigned long n = ring.head;
   while (n < end) {
     struct ra_event *e = &ring.events[n % RING];
-    bool slow = false;
-    if (mine[n - ring.head]) {
+    bool own = mine[n - ring.head], slow = false;
+    if (own) {
       // Into the one buffer that stays in the processor's cache, not
       // into the event's, which the ring has long since pushed out.
       e->file.data = g_inbuf;
@@ -265,13 +264,13 @@ bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_e
     }
     ring.consumed = n;
     consume(e);
-    e->file.data = ring.data + (size_t)(n % RING) * READ_SIZE;
-    n++;
-    ring.consumed = n;
-    settled = PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi();
+    if (own)
+      e->file.data = ring.data + (size_t)(n % RING) * READ_SIZE;
+    ring.consumed = ++n;
     if (slow)
       break;  // the readers may be wanted: the rest goes back to them
   }
+  bool settled = PLAT_NAMES_BY_MODE && plat_file_apis_are_ansi();
   hold.lock();
   for (int r = 0; r < reads; r++)
     note_read(took[r]);
@@ -306,11 +305,8 @@ int ra_reader_count(void) {
 }
 
 struct ra_event *ra_claim(void) {
-  if (direct) {
-    direct_event.text = direct_text;
-    direct_event.file.data = g_inbuf;
+  if (direct)
     return &direct_event;
-  }
   // Room as far as the walk knew when it last looked: no lock needed.
   if (ring.filled - ring.head_seen < RING && !ring.stopping.load(std::memory_order_relaxed))
     return &ring.events[ring.filled % RING];
@@ -382,6 +378,8 @@ void ra_publish(struct ra_event *e) {
 static void run_direct(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_event *e)) {
   direct = true;
   direct_consume = consume;
+  direct_event.text = direct_text;
+  direct_event.file.data = g_inbuf;
   produce(arg);
   direct = false;
 }
