@@ -74,7 +74,7 @@ static void listing_put(struct plat_find *h) {
 
 // Appends one entry; 0 when memory runs out.
 static int listing_add(struct plat_find *h, const char *name, size_t len, uint32_t attributes,
-                       int regular = 0) {
+                       int regular) {
   if (h->arena_cap - h->arena_len < len + 1) {
     size_t cap = h->arena_cap != 0 ? h->arena_cap : 4096;
     while (cap - h->arena_len < len + 1)
@@ -192,6 +192,7 @@ static int read_matching(struct plat_find *h, int dfd, const char *prepared) {
           if (fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;  // gone since it was listed
           attributes = attributes_of(&st, dfd, name);
+          regular = S_ISREG(st.st_mode);  // the open need not ask again
           break;
         }
         default:
@@ -264,8 +265,11 @@ struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_
     struct stat st;
     if (last_len > 0 && last_len < PLAT_NAME_MAX &&
         fstatat(dfd, entry, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      if (!listing_add(h, last, last_len, attributes_of(&st, dfd, entry)))
-        errno = ENOMEM;
+      if (!listing_add(h, last, last_len, attributes_of(&st, dfd, entry), S_ISREG(st.st_mode))) {
+        listing_put(h);
+        errno = ENOMEM;  // not "no such file", which is passed over in silence
+        return NULL;
+      }
       return listing_start(h, fd);
     }
     // Windows drops trailing dots from a name, so "abc." finds "abc":

@@ -21,6 +21,7 @@
 
 #include "detect/classify.h"
 #include "detect/shorten.h"
+#include "log/shown.h"
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
@@ -399,7 +400,8 @@ bool search_archive(plat_handle h, const char *name, long n) {
   }
   if (member_name == NULL || file_block == NULL || drain_block == NULL || plat_seek(h, 0, 0) != 0)
     return false;
-  top_name_len = (size_t)snprintf(member_name, WIDE_BUF, "%s", name);
+  // Only ever shown (the archive is read through h), so kept as shown.
+  top_name_len = (size_t)snprintf(member_name, WIDE_BUF, "%s", shown_name(name));
   file_handle = h;
   work_done = 0;
   work_exhausted = false;
