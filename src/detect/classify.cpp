@@ -230,12 +230,14 @@ void open_candidate(struct candidate *c) {
   // Where the lookup and the open read a name alike, the lookup is made
   // only when the open fails: a file that is gone is passed over in
   // silence, one that is there but will not open is named.
-  if (PLAT_NAMES_BY_MODE && !candidate_exists(c->dir, path)) {
+  // A .COM file is not opened, so it is looked up on every platform.
+  bool com = g_settings->skip_com && is_com_file(path);
+  if ((PLAT_NAMES_BY_MODE || com) && !candidate_exists(c->dir, path)) {
     c->outcome = CAND_MISSING;
     return;
   }
-  if (g_settings->skip_com && is_com_file(path)) {
-    c->outcome = PLAT_NAMES_BY_MODE || candidate_exists(c->dir, path) ? CAND_COM : CAND_MISSING;
+  if (com) {
+    c->outcome = CAND_COM;
     return;
   }
   plat_handle fh = open_for_reading(c->dir, path, c->regular, &c->id);
@@ -274,9 +276,7 @@ static void open_as_archive_only(struct candidate *c) {
     if (c->n < 0) {
       fprintf(stderr, "couldn't read %s: %s\n", shown_name(c->path), strerror(c->read_errno));
     } else {
-      if (c->data != g_inbuf)
-        memcpy(g_inbuf, c->data, (size_t)c->n);
-      search_archive(c->fh, c->path, c->n);
+      search_archive(c->fh, c->path, c->data, c->n);
     }
   }
   discard_candidate(c);
@@ -306,11 +306,7 @@ void examine_candidate(struct candidate *c) {
   memcpy(pg_complete_path, path, len + 1);
   memcpy(pg_check_path, path, len + 1);
 
-  int width = g_settings->name_width;
-  const char *display = g_shorten_style < 0 ? shorten_name_middle(pg_check_path, width)
-                                            : shorten_name_prefix(pg_check_path, width);
-  if (display == NULL)  // no memory to shorten: show the name as it is
-    display = pg_check_path;
+  const char *display = display_name(pg_check_path);
 
   if (c->outcome == CAND_COM) {
     g_files_searched++;
@@ -334,11 +330,9 @@ void examine_candidate(struct candidate *c) {
     fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(c->read_errno));
   if (g_settings->search_archives && n >= 0) {
     // -a: the first bytes tell whether it is an archive; an archive's own
-    // bytes are not judged, its members are.  The reader wants them in
-    // g_inbuf and moves the file's position: -c reads on from n again.
-    if (c->data != g_inbuf)
-      memcpy(g_inbuf, c->data, (size_t)n);
-    archive = search_archive(c->fh, pg_check_path, n);
+    // bytes are not judged, its members are.  The reader moves the file's
+    // position: -c reads on from n again.
+    archive = search_archive(c->fh, pg_check_path, c->data, n);
     if (!archive && g_settings->confirm && plat_seek(c->fh, n, 0) != n)
       n = -1;
   }

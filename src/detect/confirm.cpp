@@ -69,18 +69,19 @@ static void allocate_confirm_buffers(void) {
   }
 }
 
-// Confirms the n bytes in buffer, the first of a file; reads on through
-// read_on (when given) where they hold material that runs past them, or
-// where a text file (no NUL byte) holds none.
-static int confirm_read_on(long n, confirm_reader read_on, void *source) {
+int confirm_first_bytes(const uint8_t *bytes, long n, confirm_reader read_on, void *source) {
+  allocate_confirm_buffers();
   if (n < 10)
     return CONFIRM_NONE;
   bool more = n == READ_SIZE;
   bool wants_more;
-  int kind = confirm_buffer(buffer, n, more, scratch, CONFIRM_SCRATCH, &wants_more);
+  int kind = confirm_buffer(bytes, n, more, scratch, CONFIRM_SCRATCH, &wants_more);
+  // Read on where the bytes hold material that runs past them, or where a
+  // text file (no NUL byte) holds none; only then are they copied.
   if (read_on == NULL || !more ||
-      !(wants_more || (kind == CONFIRM_NONE && memchr(buffer, 0, (size_t)n) == NULL)))
+      !(wants_more || (kind == CONFIRM_NONE && memchr(bytes, 0, (size_t)n) == NULL)))
     return kind;
+  memcpy(buffer, bytes, (size_t)n);
   while (n < CONFIRM_READ_MAX) {
     long got = read_on(source, buffer + n, (size_t)(CONFIRM_READ_MAX - n));
     if (got <= 0)
@@ -88,13 +89,6 @@ static int confirm_read_on(long n, confirm_reader read_on, void *source) {
     n += got;
   }
   return confirm_buffer(buffer, n, n == CONFIRM_READ_MAX, scratch, CONFIRM_SCRATCH, NULL);
-}
-
-int confirm_first_bytes(const uint8_t *bytes, long n, confirm_reader read_on, void *source) {
-  allocate_confirm_buffers();
-  if (n > 0)
-    memcpy(buffer, bytes, (size_t)n);
-  return confirm_read_on(n, read_on, source);
 }
 
 // read_on for a file open as a handle.

@@ -59,3 +59,10 @@ const char *shorten_name_middle(const char *name, int width) {
   snprintf(buffer, SHORTEN_BUF, "%.*s...%s", head, name, tail);
   return buffer;
 }
+
+const char *display_name(const char *name) {
+  int width = g_settings->name_width;
+  const char *shown = g_shorten_style < 0 ? shorten_name_middle(name, width)
+                                          : shorten_name_prefix(name, width);
+  return shown != NULL ? shown : name;
+}

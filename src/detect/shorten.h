@@ -15,4 +15,9 @@ const char *shorten_name_prefix(const char *name, int width);
 // name's length; NULL when the work buffer cannot be allocated.
 const char *shorten_name_middle(const char *name, int width);
 
+// The name a hit line shows for name: shortened to the field width in the
+// style the options chose (g_shorten_style), or name itself when the work
+// buffer cannot be allocated.
+const char *display_name(const char *name);
+
 #endif  // KIVOR_DETECT_SHORTEN_H_

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "log/banner.h"
+#include "log/written.h"
 #include "run/exit.h"
 #include "run/options.h"
 
@@ -23,7 +24,7 @@ void run_long_option(int outcome) {
   else
     print_version_line(stdout);
   // A list that never reached its reader is no success.
-  if (fflush(stdout) != 0 || ferror(stdout))
+  if (stream_failure(stdout, 1) != 0)
     exit_program(WRITE_ERROR);
   exit(NORMAL_EXIT);
 }

@@ -27,6 +27,7 @@
 #include "run/globals.h"
 #include "run/startup.h"
 #include "search/archive.h"
+#include "search/pathjoin.h"
 
 enum {
   FILE_BLOCK = 64 * 1024,         // one read from an archive on disk
@@ -45,9 +46,7 @@ struct nested_source {
   size_t held;            // bytes of the member in buffer, not yet handed on
 };
 
-static struct archive *open_readers[ARCHIVE_MAX_DEPTH + 1];  // by depth, while open
-static unsigned char *nest_memory[ARCHIVE_MAX_DEPTH + 1];    // by depth, made on first use
-static struct nested_source sources[ARCHIVE_MAX_DEPTH + 1];
+static unsigned char *nest_memory[ARCHIVE_MAX_DEPTH + 1];  // by depth, made on first use
 static char *member_name;           // WIDE_BUF: archive<sep>member<sep>member...
 static unsigned char *file_block;   // FILE_BLOCK
 static unsigned char *drain_block;  // DRAIN_BLOCK
@@ -60,17 +59,10 @@ bool archive_search_available(void) {
   return true;
 }
 
-// A library text shown with its control bytes as '?'.
+// The library's reason, shown with its control bytes as '?'.
 static const char *shown_error(struct archive *a) {
-  static char text[256];
   const char *s = archive_error_string(a);
-  if (s == NULL)
-    s = "unreadable";
-  snprintf(text, sizeof text, "%s", s);
-  for (char *p = text; *p != '\0'; p++)
-    if ((unsigned char)*p < 0x20 || *p == 0x7F)
-      *p = '?';
-  return text;
+  return shown_name(s != NULL ? s : "unreadable");
 }
 
 // A new reader for every supported kind; NULL without memory.  A
@@ -216,12 +208,9 @@ static size_t append_member(size_t len, const char *path) {
 // The one member of a single compressed file: the file's own last
 // component, its compression suffix taken off (".tgz" and ".taz" become
 // ".tar"), in out.
-static void raw_member_name(size_t len, char *out, size_t size) {
-  const char *start = member_name;
-  for (size_t i = 0; i < len; i++)
-    if (member_name[i] == PLAT_SEP)
-      start = member_name + i + 1;
-  snprintf(out, size, "%.*s", (int)(member_name + len - start), start);
+static void raw_member_name(char *out, size_t size) {
+  const char *sep = strrchr(member_name, PLAT_SEP);
+  snprintf(out, size, "%s", sep != NULL ? sep + 1 : member_name);
   char *dot = strrchr(out, '.');
   if (dot == NULL || dot == out)
     return;
@@ -271,19 +260,17 @@ static bool open_nested(struct archive *outer, int depth, size_t name_len, long 
   struct archive *in = new_reader();
   if (in == NULL)
     return false;
-  open_readers[depth] = in;
+  struct nested_source source = {outer, memory, held};
   int opened;
   if (whole) {
     opened = archive_read_open_memory(in, memory, held);
   } else {
-    sources[depth] = {outer, memory, held};
     archive_read_set_read_callback(in, nested_read);
-    archive_read_set_callback_data(in, &sources[depth]);
+    archive_read_set_callback_data(in, &source);
     opened = archive_read_open1(in);
   }
   int result = opened == ARCHIVE_OK ? search_opened(in, depth, name_len, whole) : open_failed(in);
   archive_read_free(in);
-  open_readers[depth] = NULL;
   return result == SEARCHED;
 }
 
@@ -299,15 +286,15 @@ static bool examine_member(struct archive *a, struct archive_entry *e, int depth
   char raw_name[PLAT_NAME_MAX];
   const char *path;
   if (archive_format(a) == ARCHIVE_FORMAT_RAW) {
-    raw_member_name(name_len, raw_name, sizeof raw_name);
+    raw_member_name(raw_name, sizeof raw_name);
     path = raw_name;
   } else if ((path = archive_entry_pathname(e)) == NULL &&
              (path = archive_entry_pathname_utf8(e)) == NULL) {
     path = "?";
   }
   size_t len = append_member(name_len, path);
-  if (len == 0) {
-    fprintf(stderr, "path too long, skipped: %.*s\n", (int)name_len, member_name);
+  if (len == 0) {  // member_name still ends at name_len
+    say_path_too_long(member_name, "");
     return true;
   }
   const char *last = strrchr(member_name + name_len, PLAT_SEP) + 1;
@@ -340,12 +327,8 @@ static bool examine_member(struct archive *a, struct archive_entry *e, int depth
       return !work_exhausted;
     }
   }
-  if (wanted) {
-    int width = g_settings->name_width;
-    const char *display = g_shorten_style < 0 ? shorten_name_middle(member_name, width)
-                                              : shorten_name_prefix(member_name, width);
-    judge_bytes(display != NULL ? display : member_name, n, read_more, a);
-  }
+  if (wanted)
+    judge_bytes(display_name(member_name), n, read_more, a);
   return true;
 }
 
@@ -358,7 +341,7 @@ static int search_opened(struct archive *a, int depth, size_t name_len, bool ran
   int r = archive_read_next_header(a, &e);
   int format = archive_format(a);
   bool filtered = archive_filter_count(a) > 1;
-  if (!filtered && (format == 0 || format == ARCHIVE_FORMAT_RAW) && (r >= ARCHIVE_WARN || format == 0))
+  if (!filtered && (format == 0 || (format == ARCHIVE_FORMAT_RAW && r >= ARCHIVE_WARN)))
     return NOT_ARCHIVE;
   // Skipping a member costs a seek only in an archive that can seek and
   // stores its members apart; otherwise it is read through, and counted.
@@ -390,8 +373,8 @@ static int search_opened(struct archive *a, int depth, size_t name_len, bool ran
   return SEARCHED;
 }
 
-bool search_archive(plat_handle h, const char *name, long n) {
-  if (n <= 0 || (!has_archive_extension(name) && !archive_signature(g_inbuf, n)))
+bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n) {
+  if (n <= 0 || (!has_archive_extension(name) && !archive_signature(first, n)))
     return false;
   if (member_name == NULL) {
     member_name = (char *)run_alloc(WIDE_BUF);
@@ -408,13 +391,11 @@ bool search_archive(plat_handle h, const char *name, long n) {
   struct archive *a = new_reader();
   if (a == NULL)
     return false;
-  open_readers[1] = a;
   archive_read_set_read_callback(a, file_read);
   archive_read_set_seek_callback(a, file_seek);
   archive_read_set_callback_data(a, &file_handle);  // the library needs one
   int result = archive_read_open1(a) == ARCHIVE_OK ? search_opened(a, 1, top_name_len, true)
                                                    : open_failed(a);
   archive_read_free(a);
-  open_readers[1] = NULL;
   return result == SEARCHED;
 }

@@ -6,6 +6,6 @@ bool archive_search_available(void) {
   return false;
 }
 
-bool search_archive(plat_handle, const char *, long) {
+bool search_archive(plat_handle, const char *, const unsigned char *, long) {
   return false;
 }

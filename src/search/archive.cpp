@@ -107,18 +107,14 @@ bool matches_member_patterns(const char *name) {
   return !any;
 }
 
-static bool a_pattern_matches_all(void) {
+bool archives_beyond_patterns(void) {
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
     char buffer[PATH_BUF];
     const char *p = prepared_pattern(g_filetypes[i], buffer);
     if (p != NULL && strcmp(p, "*") == 0)
-      return true;
+      return false;  // a pattern that matches every name
   }
-  return false;
-}
-
-bool archives_beyond_patterns(void) {
-  return !a_pattern_matches_all();
+  return true;
 }
 
 bool archive_only_candidate(const char *name) {

@@ -63,12 +63,12 @@ bool archive_only_candidate(const char *name);
 // True when this build can read archives.
 bool archive_search_available(void);
 
-// Searches the file open as h, named name (its full name), of which the
-// first n bytes are in g_inbuf, as an archive, when its name or those bytes
-// make it a candidate.  Returns true when the file was read as an archive
-// (its members examined, or a message written about it); false when it is
-// no archive, with g_inbuf and the shortening buffers untouched.  Moves the
+// Searches the file open as h, named name (its full name), whose first n
+// bytes are at first, as an archive, when its name or those bytes make it a
+// candidate.  Returns true when the file was read as an archive (its
+// members examined, or a message written about it); false when it is no
+// archive, with g_inbuf and the shortening buffers untouched.  Moves the
 // position of h.  Ends the run on a user abort.
-bool search_archive(plat_handle h, const char *name, long n);
+bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n);
 
 #endif  // KIVOR_SEARCH_ARCHIVE_H_

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "log/shown.h"
+#include "platform/wildcard.h"
 #include "run/exit.h"
 #include "run/globals.h"
 #include "run/startup.h"
@@ -111,7 +112,7 @@ void add_path_argument(const char *arg) {
   // becomes such a name) is said, or the run would search for it and
   // report 0 files searched without a word.  The name stays a pattern.  A
   // name that begins with '-' ends the patterns and is never looked for.
-  if (is_dir < 0 && piece[0] != '-' && strpbrk(piece, "*?") == NULL)
+  if (is_dir < 0 && piece[0] != '-' && !wild_has_wildcards(piece))
     fprintf(stderr, "couldn't find %s: %s\n", shown_name(full), strerror(reason));
   add_filetype(piece);
 }
