@@ -5,7 +5,8 @@
 
 #include "detect/packets.h"
 
-uint32_t armour_crc24(const uint8_t *bytes, long n) {
+// The CRC-24 of the armour checksum line over bytes[0, n).
+static uint32_t armour_crc24(const uint8_t *bytes, long n) {
   uint32_t crc = 0xB704CE;
   for (long i = 0; i < n; i++) {
     crc ^= (uint32_t)bytes[i] << 16;

@@ -16,9 +16,6 @@ enum armour_material {
   ARMOUR_FILE,          // an ARMORED FILE
 };
 
-// The CRC-24 of the armour checksum line over bytes[0, n).
-uint32_t armour_crc24(const uint8_t *bytes, long n);
-
 // Looks for armour in text[0, n) and returns what the first confirmed block
 // holds, or ARMOUR_NONE.  A header line is "-----BEGIN PGP <type>-----" at
 // the start of a line with nothing after it but blanks; the armour headers

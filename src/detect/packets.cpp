@@ -487,32 +487,28 @@ static bool is_data_tag(int tag) {
   return tag == 8 || tag == 9 || tag == 11 || tag == 18;
 }
 
-// What the chain carries so far, given the next packet's tag.
-static int next_material(int material, int tag) {
+// What a chain that begins with a packet of tag carries.
+static int first_material(int tag) {
   switch (tag) {
-    case 2:
-      return material ? material : CHAIN_SIGNATURE;
-    case 4:
-      return material ? material : CHAIN_ONE_PASS;
-    case 5: case 7:
-      return material ? material : CHAIN_SECRET_KEY;
-    case 6: case 14:
-      return material ? material : CHAIN_PUBLIC_KEY;
-    case 1: case 18:
-      return material ? material : CHAIN_PK_ENCRYPTED;
-    case 3: case 9:
-      return material ? material : CHAIN_CONVENTIONAL;
-    case 8:
-      if (material == CHAIN_SIGNATURE)
-        return CHAIN_SIGNED;
-      return material ? material : CHAIN_COMPRESSED;
-    case 11:
-      if (material == CHAIN_SIGNATURE)
-        return CHAIN_SIGNED;
-      return material ? material : CHAIN_LITERAL;
-    default:  // marker, trust, user id, comment, user attribute
-      return material;
+    case 2: return CHAIN_SIGNATURE;
+    case 4: return CHAIN_ONE_PASS;
+    case 5: case 7: return CHAIN_SECRET_KEY;
+    case 6: case 14: return CHAIN_PUBLIC_KEY;
+    case 1: case 18: return CHAIN_PK_ENCRYPTED;
+    case 3: case 9: return CHAIN_CONVENTIONAL;
+    case 8: return CHAIN_COMPRESSED;
+    case 11: return CHAIN_LITERAL;
+    default: return CHAIN_NONE;  // marker, trust, user id, comment, user attribute
   }
+}
+
+// What the chain carries so far, given the next packet's tag: the first
+// material found, except that signatures followed by data make a signed
+// message.
+static int next_material(int material, int tag) {
+  if (material == CHAIN_SIGNATURE && (tag == 8 || tag == 11))
+    return CHAIN_SIGNED;
+  return material != CHAIN_NONE ? material : first_material(tag);
 }
 
 static bool all_padding(const uint8_t *b, long n) {
@@ -626,12 +622,11 @@ static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int
     body_view v = {b + pos + header, 0, avail, !runs_past && first_chunk < 0, false, false};
     if (!check_body(tag, &v, length, depth))
       return CHAIN_NONE;
-    int next = next_material(material, tag);
     // Conventionally encrypted data on its own is PGP 2's form, which always
     // states its length.
     if (material == CHAIN_NONE && tag == 9 && length < 0 && first_chunk < 0)
       return CHAIN_NONE;
-    material = next;
+    material = next_material(material, tag);
     any = true;
     if (runs_past) {
       if (cut != NULL)

@@ -96,6 +96,5 @@ void discard_accounting_file(void) {
 }
 
 bool is_accounting_file(const struct plat_file_id *id) {
-  return g_acct_file != NULL && acct_id_known && id->volume == acct_id.volume &&
-         id->index == acct_id.index;
+  return g_acct_file != NULL && acct_id_known && plat_same_file(id, &acct_id);
 }

@@ -29,7 +29,7 @@ void open_hit_file(void) {
 }
 
 bool is_hit_id(const struct plat_file_id *id) {
-  return hit_id_known && id->volume == hit_id.volume && id->index == hit_id.index;
+  return hit_id_known && plat_same_file(id, &hit_id);
 }
 
 // The message for a failure of the hit stream.

@@ -215,8 +215,7 @@ static void on_continue(int sig) {
 
 static void on_stop_request(int sig) {
   if (interrupted) {  // the second stop: end now
-    restore_locked();
-    default_action(sig);
+    on_ending_signal(sig);
     return;
   }
   for (const auto &s : stop_signals)

@@ -128,9 +128,8 @@ long plat_read(plat_handle h, void *buffer, size_t count) {
 }
 
 void plat_close(plat_handle h) {
-  if (h < 0 || h > INT_MAX)
-    return;
-  close((int)h);
+  if (h >= 0 && h <= INT_MAX)
+    close((int)h);
 }
 
 int64_t plat_seek(plat_handle h, int64_t offset, int whence) {

@@ -87,9 +87,8 @@ long plat_read(plat_handle h, void *buffer, size_t count) {
 }
 
 void plat_close(plat_handle h) {
-  if (h == PLAT_INVALID_HANDLE)
-    return;
-  CloseHandle(to_win(h));
+  if (h != PLAT_INVALID_HANDLE)
+    CloseHandle(to_win(h));
 }
 
 int64_t plat_seek(plat_handle h, int64_t offset, int whence) {

@@ -126,6 +126,10 @@ struct plat_file_id {
   uint64_t index;
 };
 
+inline bool plat_same_file(const struct plat_file_id *a, const struct plat_file_id *b) {
+  return a->volume == b->volume && a->index == b->index;
+}
+
 // The same for an open stream, and for the file a path names (links
 // followed; 0 when nothing is there).  These two are in outfiles-.
 int plat_stream_id(FILE *f, struct plat_file_id *id);
