@@ -84,15 +84,32 @@ token_kind token_at(const char *p) {
 
 }  // namespace
 
-// Simulates the pattern over name positions: reach[i] says that the pattern
-// read so far can match exactly the first i bytes of the name.  Every token
-// maps the set of reachable positions to the next one in one pass over the
-// name, so the time is linear in the product of the lengths.
+static int match_in(const char *prepared, const char *name, size_t n, unsigned char *a,
+                    unsigned char *b);
+
 int wild_match(const char *prepared, const char *name) {
   enum { CAP = PLAT_NAME_MAX + 1 };
   size_t n = strnlen(name, PLAT_NAME_MAX);
   if (n >= PLAT_NAME_MAX)
     return 0;  // longer than any name the listing returns
+  unsigned char a[CAP], b[CAP];
+  return match_in(prepared, name, n, a, b);
+}
+
+int wild_match_long(const char *prepared, const char *name, unsigned char *scratch, size_t size) {
+  size_t n = strnlen(name, size / 2);
+  if (n >= size / 2)
+    return 0;  // no room to match a name so long
+  return match_in(prepared, name, n, scratch, scratch + n + 1);
+}
+
+// Simulates the pattern over name positions: reach[i] says that the pattern
+// read so far can match exactly the first i bytes of the name (n bytes; a
+// and b hold n + 1 each).  Every token maps the set of reachable positions
+// to the next one in one pass over the name, so the time is linear in the
+// product of the lengths.
+static int match_in(const char *prepared, const char *name, size_t n, unsigned char *a,
+                    unsigned char *b) {
   if (prepared[0] == '*' && prepared[1] == '\0')
     return 1;
 
@@ -102,7 +119,6 @@ int wild_match(const char *prepared, const char *name) {
     if (name[i] == '.')
       last_dot = (long)i;
 
-  unsigned char a[CAP], b[CAP];
   unsigned char *reach = a, *next = b;
   memset(reach, 0, n + 1);
   reach[0] = 1;

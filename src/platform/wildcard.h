@@ -20,6 +20,11 @@ int wild_prepare(const char *pattern, char *out, size_t size);
 // the two lengths; no allocation.
 int wild_match(const char *prepared, const char *name);
 
+// wild_match for a name of any length, with scratch (size bytes) as its
+// working memory: it needs 2 * (strlen(name) + 1).  Returns 0 for a longer
+// name.
+int wild_match_long(const char *prepared, const char *name, unsigned char *scratch, size_t size);
+
 // 1 when s holds '*' or '?'.
 int wild_has_wildcards(const char *s);
 

@@ -11,7 +11,7 @@
 bool has_archive_extension(const char *name) {
   static const char *const extensions[] = {
       "ZIP", "LZH", "LHA", "TAR", "TGZ", "TAZ", "GZ",  "Z",   "BZ2",
-      "XZ",  "ZST", "7Z",  "CAB", "RAR", "ISO", "CPIO", "AR", "XAR",
+      "XZ",  "LZMA", "ZST", "7Z", "CAB", "RAR", "ISO", "CPIO", "AR", "XAR",
   };
   const char *last = strrchr(name, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : name, '.');
@@ -94,6 +94,7 @@ bool matches_filetypes(const char *name) {
 }
 
 bool matches_member_patterns(const char *name) {
+  static unsigned char scratch[2 * WIDE_BUF];  // a member's name may be as long as member names go
   bool any = false;
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
     if (has_archive_extension(g_filetypes[i]))
@@ -101,20 +102,22 @@ bool matches_member_patterns(const char *name) {
     any = true;
     char buffer[PATH_BUF];
     const char *p = prepared_pattern(g_filetypes[i], buffer);
-    if (p != NULL && wild_match(p, name))
+    if (p != NULL && wild_match_long(p, name, scratch, sizeof scratch))
       return true;
   }
   return !any;
 }
 
 bool archives_beyond_patterns(void) {
+  bool wildcards = false;
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
     char buffer[PATH_BUF];
     const char *p = prepared_pattern(g_filetypes[i], buffer);
     if (p != NULL && strcmp(p, "*") == 0)
       return false;  // a pattern that matches every name
+    wildcards = wildcards || wild_has_wildcards(g_filetypes[i]);
   }
-  return true;
+  return wildcards;  // exact names ask for those files alone
 }
 
 bool archive_only_candidate(const char *name) {

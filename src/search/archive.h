@@ -27,8 +27,8 @@ enum { ARCHIVE_MAX_DEPTH = 4 };
 // ----------------------------------------------------------- shared rules
 
 // True when the last component of name ends in one of the archive
-// extensions (.zip .lzh .lha .tar .tgz .taz .gz .z .bz2 .xz .zst .7z .cab
-// .rar .iso .cpio .ar .xar), in any case.
+// extensions (.zip .lzh .lha .tar .tgz .taz .gz .z .bz2 .xz .lzma .zst .7z
+// .cab .rar .iso .cpio .ar .xar), in any case.
 bool has_archive_extension(const char *name);
 
 // True when the n first bytes b of a file may begin an archive or a
@@ -45,14 +45,15 @@ bool matches_filetypes(const char *name);
 
 // True when a member whose last component is name is examined: it matches
 // one of the patterns that do not end in an archive extension, or there is
-// no such pattern.  A pattern that names archives (PGP262.ZIP, *.zip) picks
+// no such pattern.  A name of any length is matched.  A pattern that names archives (PGP262.ZIP, *.zip) picks
 // them on disk and leaves every member of them to be examined.
 bool matches_member_patterns(const char *name);
 
 // With -a, the files of a directory whose names end in an archive extension
 // but match none of the patterns are opened as archives only: not counted,
 // and nothing is said when one turns out not to be an archive.  False when
-// a pattern matches every name, so that no such file can exist.
+// a pattern matches every name, so that no such file can exist, and when no
+// pattern has a wildcard: named files are searched alone.
 bool archives_beyond_patterns(void);
 
 // True when name (a bare name) is such a file.  Safe beside the examination.

@@ -4,6 +4,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
@@ -31,7 +33,7 @@ la_ssize_t append(struct archive *, void *out, const void *buffer, size_t size) 
 }
 
 // An archive of the members, in their order: format "zip" (with the
-// writer's options) or "tar.gz".
+// writer's options), "tar.gz" or "tar".
 std::string make_archive(const std::string &format, const std::vector<member> &members,
                          const char *options = "zip:compression=deflate") {
   std::string out;
@@ -42,7 +44,8 @@ std::string make_archive(const std::string &format, const std::vector<member> &m
     EXPECT_EQ(archive_write_set_options(a, options), ARCHIVE_OK) << options;
   } else {
     archive_write_set_format_pax_restricted(a);
-    archive_write_add_filter_gzip(a);
+    if (format == "tar.gz")
+      archive_write_add_filter_gzip(a);
   }
   archive_write_set_bytes_in_last_block(a, 1);
   archive_write_open(a, &out, nullptr, append, nullptr);
@@ -59,6 +62,57 @@ std::string make_archive(const std::string &format, const std::vector<member> &m
   archive_write_close(a);
   archive_write_free(a);
   return out;
+}
+
+// data compressed as a file of its own by the writer's filter.
+std::string compressed(const std::string &data, int (*filter)(struct archive *)) {
+  std::string out;
+  struct archive *a = archive_write_new();
+  archive_write_set_format_raw(a);
+  EXPECT_EQ(filter(a), ARCHIVE_OK);
+  archive_write_set_bytes_in_last_block(a, 1);
+  archive_write_open(a, &out, nullptr, append, nullptr);
+  struct archive_entry *e = archive_entry_new();
+  archive_entry_set_filetype(e, AE_IFREG);
+  archive_write_header(a, e);
+  archive_write_data(a, data.data(), data.size());
+  archive_entry_free(e);
+  archive_write_close(a);
+  archive_write_free(a);
+  return out;
+}
+
+// A tar field: value in octal, zero-padded to width - 1 digits and a NUL.
+void octal(std::string &block, size_t at, unsigned long value, int width) {
+  snprintf(&block[at], (size_t)width, "%0*lo", width - 1, value);
+}
+
+// A GNU sparse member header whose map goes on over extensions blocks of
+// 512 bytes: the header, then each block, the last one's flag cleared.
+std::pair<std::string, std::string> gnu_sparse_header() {
+  std::string h(512, '\0'), block(512, '\0');
+  memcpy(&h[0], "MAP.DAT", 7);
+  for (auto f : {std::make_pair(100, 8), {108, 8}, {116, 8}, {124, 12}, {136, 12}})
+    octal(h, (size_t)f.first, f.first == 100 ? 0644 : 0, f.second);
+  h[156] = 'S';
+  for (int i = 0; i < 4; i++) {  // the map's first four entries
+    octal(h, 386 + (size_t)i * 24, (unsigned long)i * 1024, 12);
+    octal(h, 386 + (size_t)i * 24 + 12, 0, 12);
+  }
+  memcpy(&h[257], "ustar  ", 8);
+  h[482] = 1;  // a map extension block follows
+  octal(h, 483, 1ul << 30, 12);
+  memset(&h[148], ' ', 8);
+  unsigned long sum = 0;
+  for (unsigned char c : h)
+    sum += c;
+  octal(h, 148, sum, 7);
+  for (int i = 0; i < 21; i++) {
+    octal(block, (size_t)i * 24, 4096ul + (unsigned long)i * 1024, 12);
+    octal(block, (size_t)i * 24 + 12, 0, 12);
+  }
+  block[504] = 1;
+  return {h, block};
 }
 
 // The member's full name as the hit line shows it.
@@ -129,6 +183,105 @@ TEST(Archives, MembersAreExaminedLikeFiles) {
   for (auto &style : {std::make_pair("-w", prefix_style), std::make_pair("-W", middle_style)}) {
     run_result r = run_kivor({t.path("nest.zip"), "-a", style.first, "30"});
     EXPECT_NE(r.out.find(hit(style.second, key, 30)), std::string::npos) << r.out;
+  }
+}
+
+// Archives made to exhaust the run: every decompressed byte counts, headers
+// too, and one header cannot grow the process.
+TEST(Archives, BombsStopEarlyInLittleMemory) {
+  POSIX_TARGET_ONLY("the Windows build has no archive reader");
+  // 1.1 GiB of empty members' headers in 120 joined zstd frames (about
+  // 300 KB), then a key that must stay unread.
+  std::string empty = make_archive("tar", {{"E.DAT", ""}}).substr(0, 512);
+  std::string headers;
+  for (int i = 0; i < 9 * 2048; i++)
+    headers += empty;
+  std::string frame = compressed(headers, archive_write_add_filter_zstd), flood;
+  for (int i = 0; i < 120; i++)
+    flood += frame;
+  flood += compressed(make_archive("tar", {{"KEYS.PGP", kKey}}), archive_write_add_filter_zstd);
+  // A sparse map 64 MiB long, in 16 gzip members (about 300 KB).
+  auto sparse = gnu_sparse_header();
+  std::string blocks;
+  for (int i = 0; i < 8192; i++)
+    blocks += sparse.second;
+  std::string map = compressed(sparse.first + blocks.substr(512), archive_write_add_filter_gzip);
+  for (int i = 0; i < 15; i++)
+    map += compressed(blocks, archive_write_add_filter_gzip);
+  sparse.second[504] = 0;
+  map += compressed(sparse.second + std::string(1024, '\0'), archive_write_add_filter_gzip);
+
+  temp_tree t;
+  t.write("a/flood.tar.zst", flood);
+  t.write("b/map.tar.gz", map);
+  struct {
+    const char *file;
+    std::string message;
+  } cases[] = {
+      {"a/flood.tar.zst", "archive search stopped after 1 GiB of decompressed data, the rest unread: "},
+      {"b/map.tar.gz", "couldn't read archive "},
+  };
+  for (auto &c : cases) {
+    run_options opt;
+    opt.timeout_seconds = 30;
+    run_result r = run_kivor({t.path(c.file), "-a", "-d", "-f", "*.PGP"}, opt);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("KEYS.PGP"), std::string::npos) << c.file;
+    std::string tail = std::string(c.file).find("map") != std::string::npos ? ": a header over 4 MiB" : "";
+    EXPECT_NE(r.err.find(c.message + shown(t, c.file) + tail + "\n"), std::string::npos) << r.err;
+    EXPECT_LT(r.peak_kb, 40 * 1024) << c.file;
+  }
+}
+
+// Members at the edges: a damaged one before intact ones, a long name, C1
+// controls in a name, a member named as an archive that is none (judged
+// from its own bytes with -c), a compressed image that begins with a zero
+// block, and .lzma.
+TEST(Archives, MemberEdgeCases) {
+  POSIX_TARGET_ONLY("the Windows build has no archive reader");
+  temp_tree t;
+  const std::string signature = std::string(15000, 'x') +
+                                "\n-----BEGIN PGP SIGNATURE-----\n\n"
+                                "iBYDBQAstNRuAQIDBAUGBwgBAaq7AAif\n=Twx9\n-----END PGP SIGNATURE-----\n";
+  std::string spoilt = make_archive("zip", {{"A.TXT", std::string(4000, 'a')}, {"KEYS.ASC", kArmour}});
+  size_t data = 30 + 5 + (unsigned char)spoilt[28] + 256u * (unsigned char)spoilt[29];
+  spoilt.replace(data, 8, std::string(8, '\xff'));  // A.TXT's deflate stream
+  t.write("old.zip", spoilt);
+  std::string long_name = std::string(300, 'n') + ".asc";
+  t.write("long.zip", make_archive("zip", {{"d/" + long_name, kArmour}, {"c\xc2\x9b" "1.asc", kArmour}}));
+  t.write("outer.zip", make_archive("zip", {{"NOTE.ZIP", signature}}));
+  t.write("KEYS.IMG.gz", compressed(std::string(512, '\0') + kKey, archive_write_add_filter_gzip));
+  t.write("KEYS.ASC.lzma", compressed(kArmour, archive_write_add_filter_lzma));
+  t.write("n/KEYS.TXT", kArmour);
+  t.write("n/slow.zip", spoilt.substr(0, 40));
+  const std::string armour = "ascii armored key";
+  std::string broken = "couldn't read " + in(t, "old.zip", "A.TXT") + ": ZIP decompression failed (-3)\n";
+  std::string c1 = "unsafe member name (shown, never used as a path): " + in(t, "long.zip", "c?1.asc") + "\n";
+  struct {
+    std::vector<std::string> args;
+    std::string hits, messages;
+    int searched;
+  } cases[] = {
+      {{"-a", "-w", "600"},
+       hit(in(t, "KEYS.ASC.lzma", "KEYS.ASC"), armour, 600) +
+           hit(in(t, "long.zip", "d/" + long_name), armour, 600) +
+           hit(in(t, "long.zip", "c?1.asc"), armour, 600) + hit(in(t, "old.zip", "KEYS.ASC"), armour, 600),
+       c1 + broken, 12},
+      {{"-a", "-c", "-w", "600"}, hit(in(t, "outer.zip", "NOTE.ZIP"), "ascii armored signature", 600),
+       c1 + broken, 12},
+      // A named file is searched alone: the archive beside it stays shut.
+      {{t.path("n/KEYS.TXT"), "-a", "-w", "600"}, hit(shown(t, "n/KEYS.TXT"), armour, 600), "", 1},
+  };
+  for (auto &c : cases) {
+    run_options opt;
+    opt.cwd = t.root();
+    run_result r = run_kivor(c.args, opt);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(normalise(r.out), run_out(c.hits)) << c.args[1];
+    std::string dirs = c.searched == 1 ? dir_line(t, "n") : dir_line(t, "");
+    EXPECT_EQ(normalise(r.err), run_err(dirs + c.messages, c.searched,
+                                        (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
+        << c.args[1];
   }
 }
 

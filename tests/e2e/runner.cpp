@@ -9,6 +9,7 @@
 #include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -232,8 +233,10 @@ run_result run_kivor(const std::vector<std::string> &args, const run_options &op
     for (auto &f : fds)
       if (f.fd >= 0)
         close(f.fd);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    struct rusage usage = {};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    r.peak_kb = usage.ru_maxrss;
   }
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return r;

@@ -18,6 +18,7 @@ struct run_result {
   int status;       // exit status, or 128 + signal number
   std::string out;  // standard output
   std::string err;  // error stream
+  long peak_kb = 0; // the program's peak resident memory (not for the Windows build)
 };
 
 struct run_options {
