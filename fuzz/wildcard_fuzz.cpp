@@ -96,6 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (name[i] == '.')
       ref.last_dot = (long)i;
   memset(ref.memo, -1, sizeof ref.memo);
-  FUZZ_CHECK(wild_match(prepared, name.c_str()) == (int)ref.match(0, 0));
+  int want = (int)ref.match(0, 0);
+  FUZZ_CHECK(wild_match(prepared, name.c_str()) == want);
+  // The same with working memory of just the size it asks for, and none
+  // matched with a byte less.
+  static unsigned char scratch[2 * PLAT_NAME_MAX];
+  FUZZ_CHECK(wild_match_long(prepared, name.c_str(), scratch, 2 * (ref.n + 1)) == want);
+  FUZZ_CHECK(wild_match_long(prepared, name.c_str(), scratch, 2 * ref.n + 1) == 0);
   return 0;
 }
