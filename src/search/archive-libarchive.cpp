@@ -547,15 +547,25 @@ static int search_raw(struct level *L) {
   return SEARCHED;
 }
 
-// True when the decompressed stream ended within the kept bytes, all zero:
-// an empty tar archive, not a file that begins with a zero block.
-static bool empty_stream(const struct level *L) {
-  if (!L->stream_ended || L->past_replay)
-    return false;
-  for (size_t i = 0; i < L->filled; i++)
-    if (replay[L->depth][i] != 0)
+// True when the decompressed stream is all zero bytes and ends within the
+// bytes kept of it (read on into them to see): an empty tar archive, not a
+// file that begins with a zero block.
+static bool empty_stream(struct level *L) {
+  unsigned char *kept = replay[L->depth];
+  for (size_t i = 0;;) {
+    for (; i < L->filled; i++)
+      if (kept[i] != 0)
+        return false;
+    if (L->stream_ended)
+      return true;
+    if (L->past_replay || L->filled == REPLAY_MEMORY)
       return false;
-  return true;
+    la_ssize_t got = read_counted(L->filter, kept + L->filled, REPLAY_MEMORY - L->filled, true);
+    if (got < 0)
+      return false;  // the member's read then says why
+    L->stream_ended = got == 0;
+    L->filled += (size_t)got;
+  }
 }
 
 // A new archive reader on L's source, past its first skip members (read
