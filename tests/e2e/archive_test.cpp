@@ -4,6 +4,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -214,6 +215,15 @@ TEST(Archives, BombsStopEarlyInLittleMemory) {
   temp_tree t;
   t.write("a/flood.tar.zst", flood);
   t.write("b/map.tar.gz", map);
+  t.write("c/small.tar.gz", make_archive("tar.gz", {{"KEYS.TXT", "text"}}));
+  // Memory is measured against a run on a small archive, so that what a
+  // sanitizer adds is left out (and its quarantine of freed blocks off).
+  const char *asan = getenv("ASAN_OPTIONS");
+  run_options opt;
+  opt.timeout_seconds = 30;
+  opt.env = {std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+             ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0"};
+  long base_kb = run_kivor({t.path("c/small.tar.gz"), "-a", "-d", "-f", "*.PGP"}, opt).peak_kb;
   struct {
     const char *file;
     std::string message;
@@ -222,14 +232,12 @@ TEST(Archives, BombsStopEarlyInLittleMemory) {
       {"b/map.tar.gz", "couldn't read archive "},
   };
   for (auto &c : cases) {
-    run_options opt;
-    opt.timeout_seconds = 30;
     run_result r = run_kivor({t.path(c.file), "-a", "-d", "-f", "*.PGP"}, opt);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("KEYS.PGP"), std::string::npos) << c.file;
     std::string tail = std::string(c.file).find("map") != std::string::npos ? ": a header over 4 MiB" : "";
     EXPECT_NE(r.err.find(c.message + shown(t, c.file) + tail + "\n"), std::string::npos) << r.err;
-    EXPECT_LT(r.peak_kb, 40 * 1024) << c.file;
+    EXPECT_LT(r.peak_kb - base_kb, 40 * 1024) << c.file;
   }
 }
 
