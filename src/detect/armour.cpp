@@ -236,10 +236,13 @@ static int confirm_block(const uint8_t *t, long n, long pos, int type, long part
   if (*status != BLOCK_OK)
     return ARMOUR_NONE;
   bool crc_ok = b.has_crc && b.crc == armour_crc24(scratch, b.size);
-  if (part > 1)  // mid-stream bytes: the clean body is all there is to check
-    return ARMOUR_MESSAGE;
-  if (part == 0 && b.has_crc && !crc_ok)
+  // A CRC line vouches for the bytes of its own block; the bytes of a part
+  // after the first start mid-stream, so past that their clean body is all
+  // there is to check.
+  if (part != 1 && b.has_crc && !crc_ok)
     return ARMOUR_NONE;
+  if (part > 1)
+    return type == T_FILE ? ARMOUR_FILE : ARMOUR_MESSAGE;
   int chain = parse_packet_chain(scratch, b.size, part == 1, NULL);
   switch (type) {
     case T_KEY:
