@@ -1,12 +1,20 @@
-// The rules of archive search that do not depend on the reader: which names
-// and first bytes make a candidate, and the archives beyond the patterns.
+// Archive search: which names and first bytes make a candidate, the
+// archives beyond the patterns, and the examination of members, which asks
+// the containers of src/unpack for them without knowing their format.
 #include "search/archive.h"
 
+#include <stdio.h>
 #include <string.h>
 
+#include "detect/classify.h"
+#include "detect/shorten.h"
+#include "log/shown.h"
 #include "platform/ascii.h"
 #include "platform/wildcard.h"
 #include "run/globals.h"
+#include "run/startup.h"
+#include "search/pathjoin.h"
+#include "unpack/unpack.h"
 
 bool has_archive_extension(const char *name) {
   static const char *const extensions[] = {
@@ -122,4 +130,277 @@ bool archives_beyond_patterns(void) {
 
 bool archive_only_candidate(const char *name) {
   return has_archive_extension(name) && !matches_filetypes(name);
+}
+
+// ------------------------------------------------------- the examination
+
+enum {
+  NEST_MEMORY = 8 * 1024 * 1024,  // a nested container up to this size is held whole
+  NOT_ARCHIVE = 0,
+  SEARCHED = 1,
+};
+
+// What examining one member leaves the container able to do.
+enum member_outcome {
+  GO_ON,       // read the next member
+  STOP,        // the work limit is reached: stop at every level
+  NOT_OPENED,  // (open_nested) no container: judge the member as a file
+};
+
+static uint8_t *nest_memory[UNPACK_MAX_DEPTH + 1];  // by depth, made on first use
+static char *member_name;       // WIDE_BUF: archive<sep>member<sep>member...
+static size_t top_name_len;     // the length of the file's own name in it
+static bool said_exhausted;     // the work limit's message was written
+
+bool archive_search_available(void) {
+  return unpack_available();
+}
+
+// Says, once, that the work limit stopped this file's reading; true when it
+// did.
+static bool stopped(void) {
+  if (!unpack_exhausted())
+    return false;
+  if (!said_exhausted)
+    fprintf(stderr, "archive search stopped after 1 GiB of decompressed data, the rest unread: %.*s\n",
+            (int)top_name_len, member_name);
+  said_exhausted = true;
+  return true;
+}
+
+// The length of a C1 control character (U+0080 to U+009F) written in UTF-8
+// at s, or 0.
+static int c1_control(const char *s) {
+  return (unsigned char)s[0] == 0xC2 && (unsigned char)s[1] >= 0x80 && (unsigned char)s[1] <= 0x9F
+             ? 2
+             : 0;
+}
+
+// True when a member's path could reach outside a folder it was put in, or
+// send the terminal a command: absolute, with a drive, with a ".."
+// component, or with control characters.
+static bool unsafe_path(const char *p) {
+  if (p[0] == '/' || p[0] == '\\' || (p[0] != '\0' && p[1] == ':'))
+    return true;
+  for (const char *s = p; *s != '\0'; s++) {
+    if ((unsigned char)*s < 0x20 || *s == 0x7F || c1_control(s))
+      return true;
+    bool starts = s == p || s[-1] == '/' || s[-1] == '\\';
+    if (starts && s[0] == '.' && s[1] == '.' && (s[2] == '\0' || s[2] == '/' || s[2] == '\\'))
+      return true;
+  }
+  return false;
+}
+
+// Appends the separator and path to member_name at len, separators turned
+// into the platform's and control characters (C0, DEL, and C1 in UTF-8)
+// into '?'.  The new length, or 0 when the name would not fit.
+static size_t append_member(size_t len, const char *path) {
+  size_t plen = strlen(path);
+  if (len + 1 + plen >= WIDE_BUF)
+    return 0;
+  member_name[len++] = PLAT_SEP;
+  for (size_t i = 0; i < plen; i++) {
+    unsigned char c = (unsigned char)path[i];
+    int c1 = c1_control(path + i);
+    if (c1 != 0) {
+      member_name[len++] = '?';
+      i += (size_t)c1 - 1;
+      continue;
+    }
+    member_name[len++] = c == '/' ? PLAT_SEP : (c < 0x20 || c == 0x7F) ? '?' : (char)c;
+  }
+  member_name[len] = '\0';
+  return len;
+}
+
+// The first bytes of member m into g_inbuf: up to READ_SIZE, fewer at its
+// end; -1 when a read fails.
+static long read_head(struct unpack_stream *m) {
+  long n = 0;
+  while (n < READ_SIZE) {
+    long got = unpack_stream_read(m, g_inbuf + n, (size_t)(READ_SIZE - n));
+    if (got < 0)
+      return -1;
+    if (got == 0)
+      break;
+    n += got;
+  }
+  return n;
+}
+
+// More of a member, for -c.
+static long read_more(void *member, uint8_t *into, size_t count) {
+  return unpack_stream_read((struct unpack_stream *)member, into, count);
+}
+
+static int search_container(struct unpack_source *src, size_t name_len);
+
+// Opens member m (named by member_name up to name_len, its first n bytes in
+// g_inbuf) as a container one level below depth.  NOT_OPENED when it is
+// none, with g_inbuf untouched and rest set to the member's bytes after the
+// first n, read into memory on the way or not.
+static enum member_outcome open_nested(int depth, struct unpack_stream *m, size_t name_len, long n,
+                                       struct unpack_stream *rest) {
+  depth++;
+  if (nest_memory[depth] == NULL && (nest_memory[depth] = (uint8_t *)run_alloc(NEST_MEMORY)) == NULL) {
+    fprintf(stderr, "not enough memory to open the nested archive %s\n", member_name);
+    return NOT_OPENED;
+  }
+  uint8_t *memory = nest_memory[depth];
+  memcpy(memory, g_inbuf, (size_t)n);
+  size_t held = (size_t)n;
+  bool whole = n < READ_SIZE;
+  while (!whole && held < NEST_MEMORY) {
+    long got = unpack_stream_read(m, memory + held, NEST_MEMORY - held);
+    if (got < 0) {
+      if (stopped())
+        return STOP;
+      fprintf(stderr, "couldn't read %s: %s\n", member_name, shown_name(unpack_stream_error(m)));
+      *rest = {NULL, NULL, m, memory + n, held - (size_t)n};  // judged by what was read
+      return NOT_OPENED;
+    }
+    whole = got == 0;
+    held += (size_t)got;
+  }
+  const char *last = strrchr(member_name, PLAT_SEP);
+  struct unpack_source in = {};
+  in.kind = whole ? UNPACK_MEMORY : UNPACK_STREAM;
+  in.depth = depth;
+  in.name = last != NULL ? last + 1 : member_name;
+  in.memory = memory;
+  in.held = held;
+  in.rest = m;
+  in.block = memory;
+  in.block_size = NEST_MEMORY;
+  if (search_container(&in, name_len) == SEARCHED)
+    return stopped() ? STOP : GO_ON;
+  // Readers look at no more than the first block for what they are, which
+  // is all in memory: a reader that read on has taken bytes this member
+  // cannot give again.
+  *rest = {NULL, NULL, m, memory + n, in.reused ? 0 : held - (size_t)n};
+  return NOT_OPENED;
+}
+
+// Examines member m of a container at depth, whose path in the container is
+// path: judges it when its name matches the patterns, and opens it as a
+// container when it is one.
+static enum member_outcome examine_member(int depth, size_t name_len, const char *path,
+                                          struct unpack_stream *m, bool encrypted) {
+  size_t len = append_member(name_len, path);
+  if (len == 0) {  // member_name still ends at name_len
+    say_path_too_long(member_name, "");
+    return GO_ON;
+  }
+  const char *last = strrchr(member_name + name_len, PLAT_SEP) + 1;
+  bool wanted = matches_member_patterns(last);
+  bool archive_name = has_archive_extension(last);
+  if (!wanted && !archive_name)
+    return GO_ON;
+  if (unsafe_path(path))
+    fprintf(stderr, "unsafe member name (shown, never used as a path): %s\n", member_name);
+  if (wanted)
+    g_files_searched++;
+  if (encrypted) {
+    fprintf(stderr, "encrypted, skipped unread: %s\n", member_name);
+    return GO_ON;
+  }
+  if (wanted && g_settings->skip_com && is_com_file(member_name))
+    return GO_ON;
+  long n = read_head(m);
+  if (n < 0) {
+    if (stopped())
+      return STOP;
+    fprintf(stderr, "couldn't read %s: %s\n", member_name, shown_name(unpack_stream_error(m)));
+    return GO_ON;  // the container's next member says whether it goes on
+  }
+  struct unpack_stream *rest = m;  // the member's bytes after the first n
+  struct unpack_stream kept;
+  if (n > 0 && (archive_name || (wanted && archive_signature(g_inbuf, n)))) {
+    if (depth >= ARCHIVE_MAX_DEPTH) {
+      if (archive_name)
+        fprintf(stderr, "archive nested deeper than %d levels, not opened: %s\n",
+                ARCHIVE_MAX_DEPTH, member_name);
+    } else {
+      enum member_outcome opened = open_nested(depth, m, len, n, &kept);
+      if (opened != NOT_OPENED)
+        return opened;
+      rest = &kept;
+    }
+  }
+  if (wanted)
+    judge_bytes(display_name(member_name), n, read_more, rest);
+  return stopped() ? STOP : GO_ON;
+}
+
+// Reads the members of the open container r of format f, named by
+// member_name up to name_len, at depth.
+static void search_members(const struct unpack_format *f, void *r, int depth, size_t name_len) {
+  struct unpack_member m;
+  for (;;) {
+    unpack_poll();
+    int s = f->next(r, &m);
+    member_name[name_len] = '\0';
+    if (s == UNPACK_END || stopped())
+      return;
+    if (s == UNPACK_WHOLE) {
+      fprintf(stderr, "nested archive over 8 MiB needs to be held whole, skipped: %s\n", member_name);
+      return;
+    }
+    if (s != UNPACK_OK) {
+      fprintf(stderr, "couldn't read archive %s: %s\n", member_name, shown_name(f->error(r)));
+      return;
+    }
+    if (!m.regular || m.second_name)
+      continue;
+    struct unpack_stream stream = {f, r, NULL, NULL, 0};
+    enum member_outcome outcome = examine_member(depth, name_len, m.path, &stream, m.encrypted);
+    member_name[name_len] = '\0';
+    if (outcome == STOP)
+      return;
+  }
+}
+
+// Searches what src holds as a container of the first format that takes
+// it.  NOT_ARCHIVE when none does; SEARCHED otherwise, with a message when
+// it could not be read to its end.
+static int search_container(struct unpack_source *src, size_t name_len) {
+  for (int i = 0; unpack_formats[i] != NULL; i++) {
+    const struct unpack_format *f = unpack_formats[i];
+    void *r = NULL;
+    int s = f->open(src, src->memory, (long)src->held, &r);
+    if (s == UNPACK_NONE)
+      continue;
+    member_name[name_len] = '\0';
+    if (s == UNPACK_OK)
+      search_members(f, r, src->depth, name_len);
+    else if (!stopped())
+      fprintf(stderr, "couldn't read archive %s: %s\n", member_name, shown_name(f->error(r)));
+    f->close(r);
+    member_name[name_len] = '\0';
+    return SEARCHED;
+  }
+  return NOT_ARCHIVE;
+}
+
+bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n) {
+  if (n <= 0 || (!has_archive_extension(name) && !archive_signature(first, n)))
+    return false;
+  if (member_name == NULL && (member_name = (char *)run_alloc(WIDE_BUF)) == NULL)
+    return false;
+  if (plat_seek(h, 0, 0) != 0)
+    return false;
+  // Only ever shown (the archive is read through h), so kept as shown.
+  top_name_len = (size_t)snprintf(member_name, WIDE_BUF, "%s", shown_name(name));
+  unpack_start();
+  said_exhausted = false;
+  const char *last = strrchr(name, PLAT_SEP);
+  struct unpack_source src = {};
+  src.kind = UNPACK_FILE;
+  src.depth = 1;
+  src.name = last != NULL ? last + 1 : name;
+  src.file = h;
+  src.memory = first;
+  src.held = (size_t)n;
+  return search_container(&src, top_name_len) == SEARCHED;
 }

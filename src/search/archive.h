@@ -13,9 +13,13 @@
 // archive<sep>member path, the member's separators the platform's.
 // Archives inside archives are opened the same way, to a depth of 4.
 //
-// The reading itself lives in a backend chosen by the build:
-// archive-libarchive.cpp, or archive-none.cpp where the library is missing
-// (the option is then refused).
+// The containers themselves are read by src/unpack, whatever their format;
+// this module decides what is opened and examines what they hold.  Bounds:
+// a member is judged by its first 10140 bytes (-c reads on, to 1 MiB); a
+// nested container is held in memory when it is at most 8 MiB (one buffer
+// per level), a larger one read as a stream from its member, which the
+// kinds that need random access (7z) cannot be; a file on disk may cause at
+// most 1 GiB of decompressed data, all levels together.
 #ifndef KIVOR_SEARCH_ARCHIVE_H_
 #define KIVOR_SEARCH_ARCHIVE_H_
 
@@ -59,7 +63,7 @@ bool archives_beyond_patterns(void);
 // True when name (a bare name) is such a file.  Safe beside the examination.
 bool archive_only_candidate(const char *name);
 
-// ------------------------------------------------------------- backend
+// ---------------------------------------------------------- examination
 
 // True when this build can read archives.
 bool archive_search_available(void);
