@@ -25,6 +25,9 @@ bool has_archive_extension(const char *name) {
   const char *dot = strrchr(last != NULL ? last : name, '.');
   if (dot == NULL)
     return false;
+  size_t len = strlen(dot + 1);
+  if (len >= 1 && len <= 3 && dot[len] == '_')
+    return true;  // MS COMPRESS: KEYS.PG_, SETUP.EX_
   for (const char *ext : extensions)
     if (ascii_equal_upper(dot + 1, ext))
       return true;
@@ -67,6 +70,9 @@ bool archive_signature(const unsigned char *b, long n) {
       {"!<arch>\n", 8},                       // ar
       {"0707", 4},                            // cpio, text headers
       {"\xC7\x71", 2}, {"\x71\xC7", 2},       // cpio, binary headers
+      {"SZDD\x88\xF0\x27\x33", 8},             // MS COMPRESS
+      {"SZ \x88\xF0\x27\x33\xD1", 8},
+      {"KWAJ\x88\xF0\x27\xD1", 8},
   };
   for (const auto &m : magics)
     if (starts(b, n, m.magic, m.len))

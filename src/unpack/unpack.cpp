@@ -8,9 +8,10 @@
 #include "run/abort.h"
 #include "run/exit.h"
 
-extern const struct unpack_format unpack_libarchive;
+extern const struct unpack_format unpack_mscompress, unpack_libarchive;
 
 const struct unpack_format *const unpack_formats[] = {
+    &unpack_mscompress,
     &unpack_libarchive,
     NULL,
 };
@@ -40,7 +41,41 @@ void unpack_poll(void) {
     exit_program(USER_ABORTED);
 }
 
+static long next_block(struct unpack_source *src, const uint8_t **block);
+
 long unpack_source_block(struct unpack_source *src, const uint8_t **block) {
+  long got = next_block(src, block);
+  if (got > 0)
+    src->offset += got;
+  return got;
+}
+
+long unpack_source_read(struct unpack_source *src, uint8_t *out, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    if (src->left_len == 0) {
+      long got = next_block(src, &src->left);
+      if (got < 0)
+        return done > 0 ? (long)done : -1;
+      if (got == 0)
+        break;
+      src->left_len = (size_t)got;
+    }
+    size_t n = src->left_len < count - done ? src->left_len : count - done;
+    memcpy(out + done, src->left, n);
+    src->left += n;
+    src->left_len -= n;
+    done += n;
+  }
+  src->offset += (int64_t)done;
+  return (long)done;
+}
+
+int64_t unpack_source_tell(const struct unpack_source *src) {
+  return src->offset;
+}
+
+static long next_block(struct unpack_source *src, const uint8_t **block) {
   switch (src->kind) {
     case UNPACK_FILE: {
       static uint8_t file_block[UNPACK_BLOCK];  // one file on disk is read at a time
@@ -69,15 +104,27 @@ long unpack_source_block(struct unpack_source *src, const uint8_t **block) {
 }
 
 int64_t unpack_source_seek(struct unpack_source *src, int64_t offset, int whence) {
-  if (src->kind == UNPACK_FILE)
-    return plat_seek(src->file, offset, whence);
   if (src->kind == UNPACK_STREAM)
     return -1;
-  int64_t base = whence == 0 ? 0 : whence == 1 ? (int64_t)src->pos : (int64_t)src->held;
-  if (base + offset < 0 || base + offset > (int64_t)src->held)
-    return -1;
-  src->pos = (size_t)(base + offset);
-  return (int64_t)src->pos;
+  if (whence == 1) {  // from where the reader is, not where the blocks are
+    offset += src->offset;
+    whence = 0;
+  }
+  int64_t pos;
+  if (src->kind == UNPACK_FILE) {
+    pos = plat_seek(src->file, offset, whence);
+  } else {
+    int64_t base = whence == 0 ? 0 : (int64_t)src->held;
+    if (base + offset < 0 || base + offset > (int64_t)src->held)
+      return -1;
+    src->pos = (size_t)(base + offset);
+    pos = (int64_t)src->pos;
+  }
+  if (pos >= 0) {
+    src->offset = pos;
+    src->left_len = 0;
+  }
+  return pos;
 }
 
 bool unpack_source_rewind(struct unpack_source *src) {
@@ -85,6 +132,8 @@ bool unpack_source_rewind(struct unpack_source *src) {
     if (src->reused)
       return false;
     src->handed = false;
+    src->offset = 0;
+    src->left_len = 0;
     return true;
   }
   return unpack_source_seek(src, 0, 0) == 0;

@@ -46,6 +46,9 @@ struct unpack_source {
   struct unpack_stream *rest;   // UNPACK_STREAM: the rest of the member
   uint8_t *block;               // UNPACK_STREAM: where the rest is read to (the memory's buffer)
   size_t block_size;
+  int64_t offset;               // where the next byte handed out lies
+  const uint8_t *left;          // unpack_source_read: the rest of the last block
+  size_t left_len;
 };
 
 // The next bytes of src, without copying where it can: *block points to up
@@ -53,6 +56,14 @@ struct unpack_source {
 // at the end), or -1 when the read failed.
 static const size_t UNPACK_BLOCK = 64 * 1024;
 long unpack_source_block(struct unpack_source *src, const uint8_t **block);
+
+// Up to count bytes of src into out, copied: how many (0 at the end), or -1
+// when the read failed.  A module reads a source either by blocks or so,
+// not both.
+long unpack_source_read(struct unpack_source *src, uint8_t *out, size_t count);
+
+// Where the next byte of src lies.
+int64_t unpack_source_tell(const struct unpack_source *src);
 
 // Moves src to offset (whence 0: from the start, 1: from here, 2: from the
 // end); the new position, or -1 where the source cannot seek (a stream).
