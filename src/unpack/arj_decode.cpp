@@ -270,11 +270,11 @@ long arj_decode_read(struct arj_state *s, uint8_t *out, size_t count) {
     } else if (s->method == 0) {
       byte = next_byte(s);
       if (failed(s))
-        return -1;
+        break;
     } else {
       byte = next_symbol(s);
       if (byte < 0)
-        return -1;
+        break;
       if (byte == 256)
         continue;
     }
@@ -283,5 +283,6 @@ long arj_decode_read(struct arj_state *s, uint8_t *out, size_t count) {
     s->left--;
     out[n++] = (uint8_t)byte;
   }
-  return (long)n;
+  // The bytes before an error are good: they go out first.
+  return n == 0 && s->error != NULL ? -1 : (long)n;
 }

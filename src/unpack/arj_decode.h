@@ -58,8 +58,9 @@ void arj_decode_init(struct arj_state *s, int method, unpack_pull pull, void *so
 // size bytes have been given), or -1 when the data is bad or the pull
 // failed, s->error saying why: "unknown method", "read failed", "truncated
 // data", "bad code table", "empty block", "back-reference before the
-// start".  Never writes more than count bytes, never reads past its own
-// buffers, always ends; after -1 every later call gives -1 again.
+// start".  The bytes decoded before an error are given first, the error on
+// the next call; after -1 every later call gives -1 again.  Never writes
+// more than count bytes, never reads past its own buffers, always ends.
 long arj_decode_read(struct arj_state *s, uint8_t *out, size_t count);
 
 #endif  // KIVOR_UNPACK_ARJ_DECODE_H_
