@@ -125,30 +125,36 @@ long pull_failing(void *, uint8_t *, size_t) {
   return -1;
 }
 
+struct decoded {
+  std::string bytes;  // all it gave
+  std::string error;  // then why it stopped, or ""
+};
+
 // Decodes a member's n compressed bytes at b, read_size bytes a read and
-// pull_size a pull: the bytes, or why it failed.
-std::string decode(int method, const uint8_t *b, size_t n, uint64_t size, size_t read_size = 4096,
-                   size_t pull_size = 4096, unpack_pull pull = pull_memory) {
+// pull_size a pull.
+decoded decode(int method, const uint8_t *b, size_t n, uint64_t size, size_t read_size = 4096,
+               size_t pull_size = 4096, unpack_pull pull = pull_memory) {
   auto s = std::make_unique<arj_state>();
   memory m = {b, n, pull_size};
   arj_decode_init(s.get(), method, pull, &m, size);
-  std::string out;
+  decoded d;
   std::vector<uint8_t> buf(read_size + 1, 0xA5);
   long got;
   while ((got = arj_decode_read(s.get(), buf.data(), read_size)) > 0) {
     EXPECT_LE((size_t)got, read_size);
-    out.append((const char *)buf.data(), (size_t)got);
+    d.bytes.append((const char *)buf.data(), (size_t)got);
   }
   EXPECT_EQ(buf[read_size], 0xA5) << "wrote past the count";
   if (got < 0)
-    return std::string("error: ") + s->error;
-  EXPECT_EQ(arj_decode_read(s.get(), buf.data(), read_size), 0);
-  return out;
+    d.error = s->error;
+  else
+    EXPECT_EQ(arj_decode_read(s.get(), buf.data(), read_size), 0);
+  return d;
 }
 
 struct member {
   arj_header h;
-  std::string bytes;  // decoded, or "error: ..."
+  decoded d;
 };
 
 // The members of the archive among the n bytes at b, decoded, up to its
@@ -177,8 +183,9 @@ std::vector<member> read_archive(const uint8_t *b, size_t n, size_t read_size = 
       continue;
     }
     size_t csize = std::min((size_t)m->h.compressed_size, n - std::min(p, n));
-    m->bytes = decode(m->h.method, b + p, csize, m->h.original_size, read_size, pull_size);
-    EXPECT_EQ(arj_crc32(0, (const uint8_t *)m->bytes.data(), m->bytes.size()), m->h.crc32)
+    m->d = decode(m->h.method, b + p, csize, m->h.original_size, read_size, pull_size);
+    EXPECT_EQ(m->d.error, "") << m->h.name;
+    EXPECT_EQ(arj_crc32(0, (const uint8_t *)m->d.bytes.data(), m->d.bytes.size()), m->h.crc32)
         << m->h.name;
     all.push_back(*m);
     at = (long)(p + csize);
@@ -203,7 +210,7 @@ TEST(ArjArchive, EveryMethodAnyPieceSizes) {
       auto got = read_archive(r.b, r.n, piece[0], piece[1]);
       ASSERT_EQ(got.size(), 1u) << "method " << r.method;
       EXPECT_EQ(got[0].h.method, r.method);
-      EXPECT_EQ(got[0].bytes, r.method == 0 ? "stored: " + text.substr(0, 40) : text)
+      EXPECT_EQ(got[0].d.bytes, r.method == 0 ? "stored: " + text.substr(0, 40) : text)
           << "method " << r.method << ", " << piece[0] << " a read, " << piece[1] << " a pull";
     }
   }
@@ -294,8 +301,18 @@ TEST(ArjRejects, EachReason) {
       {4, {0x80, 0x00}, 10, "back-reference before the start"},
   };
   for (auto &r : members)
-    EXPECT_EQ(decode(r.method, r.b.data(), r.b.size(), r.size), std::string("error: ") + r.why);
-  EXPECT_EQ(decode(1, m1, 67, 10, 4096, 4096, pull_failing), "error: read failed");
+    EXPECT_EQ(decode(r.method, r.b.data(), r.b.size(), r.size).error, r.why);
+  EXPECT_EQ(decode(1, m1, 67, 10, 4096, 4096, pull_failing).error, "read failed");
+
+  // Runs that only the size or the data would end: a block of one literal,
+  // then one of 4096 longest matches 1 byte back, codes of one symbol
+  // taking no bits; then the data ends.
+  const uint8_t runs[] = {0x00, 0x01, 0x00, 0x00, 0x04, 0x10, 0x00,
+                          0x40, 0x00, 0x00, 0x00, 0x7f, 0x40, 0x00};
+  decoded d = decode(1, runs, sizeof runs, UINT64_C(1) << 40);
+  EXPECT_EQ(d.error, "truncated data");
+  EXPECT_EQ(d.bytes, std::string(1 + 4096 * 256, 'A'));
+  EXPECT_EQ(decode(1, runs, sizeof runs, 1000).bytes, std::string(1000, 'A'));
 }
 
 // The sample archive: a C++ source and a DOS program, both method 1.
@@ -312,9 +329,9 @@ TEST(ArjCorpus, SampleArchiveDecodes) {
   auto got = read_archive(b.data(), b.size());
   ASSERT_EQ(got.size(), 2u);
   EXPECT_STREQ(got[0].h.name, "ANONMAIL.CPP");
-  EXPECT_EQ(got[0].bytes.size(), 2541u);
+  EXPECT_EQ(got[0].d.bytes.size(), 2541u);
   EXPECT_STREQ(got[1].h.name, "ANONMAIL.EXE");
-  EXPECT_EQ(got[1].bytes.substr(0, 2), "MZ");
+  EXPECT_EQ(got[1].d.bytes.substr(0, 2), "MZ");
 }
 
 }  // namespace
