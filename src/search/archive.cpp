@@ -19,7 +19,7 @@
 bool has_archive_extension(const char *name) {
   static const char *const extensions[] = {
       "ZIP", "LZH", "LHA", "TAR", "TGZ", "TAZ", "GZ",  "Z",   "BZ2",
-      "XZ",  "LZMA", "ZST", "7Z", "CAB", "RAR", "ISO", "CPIO", "AR", "XAR",
+      "XZ",  "LZMA", "ZST", "7Z", "CAB", "RAR", "ISO", "CPIO", "AR", "XAR", "ARJ",
   };
   const char *last = strrchr(name, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : name, '.');
@@ -73,6 +73,7 @@ bool archive_signature(const unsigned char *b, long n) {
       {"SZDD\x88\xF0\x27\x33", 8},             // MS COMPRESS
       {"SZ \x88\xF0\x27\x33\xD1", 8},
       {"KWAJ\x88\xF0\x27\xD1", 8},
+      {"\x60\xEA", 2},                        // arj
   };
   for (const auto &m : magics)
     if (starts(b, n, m.magic, m.len))

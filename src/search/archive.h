@@ -32,7 +32,7 @@ enum { ARCHIVE_MAX_DEPTH = 4 };
 
 // True when the last component of name ends in one of the archive
 // extensions (.zip .lzh .lha .tar .tgz .taz .gz .z .bz2 .xz .lzma .zst .7z
-// .cab .rar .iso .cpio .ar .xar), in any case, or in an extension of one to
+// .cab .rar .iso .cpio .ar .xar .arj), in any case, or in an extension of one to
 // three characters whose last is '_' (MS COMPRESS: KEYS.PG_).
 bool has_archive_extension(const char *name);
 

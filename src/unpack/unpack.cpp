@@ -8,10 +8,11 @@
 #include "run/abort.h"
 #include "run/exit.h"
 
-extern const struct unpack_format unpack_mscompress, unpack_libarchive;
+extern const struct unpack_format unpack_mscompress, unpack_arj, unpack_libarchive;
 
 const struct unpack_format *const unpack_formats[] = {
     &unpack_mscompress,
+    &unpack_arj,
     &unpack_libarchive,
     NULL,
 };
