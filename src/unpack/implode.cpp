@@ -3,6 +3,7 @@
 // lengths in symbol order), sent first bit first.
 #include "unpack/implode.h"
 
+#include <limits.h>
 #include <string.h>
 
 void implode_init(struct implode_state *s, unpack_pull pull, void *source, uint64_t size,
@@ -111,6 +112,8 @@ static int next_item(struct implode_state *s, uint8_t *out) {
 long implode_read(struct implode_state *s, uint8_t *out, size_t count) {
   if (s->error != NULL)
     return -1;
+  if (count > LONG_MAX)  // what is given must fit the result
+    count = LONG_MAX;
   if (!s->trees_read && s->left > 0) {
     if ((s->literal_tree && read_tree(s, &s->literals, 256) < 0) ||
         read_tree(s, &s->lengths, 64) < 0 || read_tree(s, &s->distances, 64) < 0)

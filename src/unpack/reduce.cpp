@@ -3,6 +3,7 @@
 // collects it into a copy from the window.
 #include "unpack/reduce.h"
 
+#include <limits.h>
 #include <string.h>
 
 enum { REDUCE_DLE = 144 };
@@ -112,6 +113,8 @@ static int step(struct reduce_state *s, unsigned c, uint8_t *out) {
 long reduce_read(struct reduce_state *s, uint8_t *out, size_t count) {
   if (s->error != NULL)
     return -1;
+  if (count > LONG_MAX)  // what is given must fit the result
+    count = LONG_MAX;
   if (s->factor == 0) {
     s->error = "not a reduce method";
     return -1;

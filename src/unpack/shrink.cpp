@@ -3,6 +3,7 @@
 // the table has codes (a loop) or meets an undefined code is refused.
 #include "unpack/shrink.h"
 
+#include <limits.h>
 #include <string.h>
 
 enum { SHRINK_CONTROL = 256, SHRINK_FIRST_FREE = 257, SHRINK_MAX_BITS = 13 };
@@ -111,6 +112,8 @@ static int next_string(struct shrink_state *s) {
 long shrink_read(struct shrink_state *s, uint8_t *out, size_t count) {
   if (s->error != NULL)
     return -1;
+  if (count > LONG_MAX)  // what is given must fit the result
+    count = LONG_MAX;
   size_t n = 0;
   while (n < count && s->left > 0) {
     if (s->pending == 0 && next_string(s) < 0)

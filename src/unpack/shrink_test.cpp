@@ -58,13 +58,4 @@ TEST(Shrink, HandMadeStreams) {
   }
 }
 
-TEST(Shrink, FailedPull) {
-  mem_source m = {nullptr, 0, 0, 1, true};
-  auto s = std::make_unique<shrink_state>();
-  shrink_init(s.get(), mem_pull, &m, 10);
-  uint8_t out[4];
-  EXPECT_EQ(shrink_read(s.get(), out, sizeof out), -1);
-  EXPECT_STREQ(s->error, "read failed");
-}
-
 }  // namespace
