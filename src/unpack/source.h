@@ -1,3 +1,6 @@
+// What the ZIP member decoders of src/unpack/ have in common: where their
+// compressed bytes come from, and the bit reader over them.  The decoders
+// are pure: bytes in, bytes out, no allocation, no I/O of their own.
 #ifndef KIVOR_UNPACK_SOURCE_H_
 #define KIVOR_UNPACK_SOURCE_H_
 
@@ -8,5 +11,53 @@
 // into and returns how many (0 at the end of the compressed data), or -1 when
 // the read failed.
 typedef long (*unpack_pull)(void *source, uint8_t *into, size_t count);
+
+enum { UNPACK_INBUF = 512 };
+
+// Compressed bytes taken from a pull as a stream of bits, the least
+// significant bit of each byte first (the order of every ZIP method here).
+struct unpack_bits {
+  unpack_pull pull;
+  void *source;
+  uint8_t buf[UNPACK_INBUF];
+  size_t pos, len;  // buf[pos..len) not yet taken
+  uint32_t hold;    // bits taken from buf, not yet given
+  int held;         // how many, at most 23
+};
+
+// Starts reading the bits of pull(source, ...).
+static inline void unpack_bits_init(struct unpack_bits *b, unpack_pull pull, void *source) {
+  b->pull = pull;
+  b->source = source;
+  b->pos = b->len = 0;
+  b->hold = 0;
+  b->held = 0;
+}
+
+// The next n bits (0 to 16), first bit lowest, into *v: 0, or -1 with *error
+// set when the compressed data ended ("truncated data") or the pull failed.
+static inline int unpack_bits_get(struct unpack_bits *b, int n, unsigned *v, const char **error) {
+  while (b->held < n) {
+    if (b->pos == b->len) {
+      long got = b->pull(b->source, b->buf, sizeof b->buf);
+      if (got < 0 || got > (long)sizeof b->buf) {
+        *error = "read failed";
+        return -1;
+      }
+      if (got == 0) {
+        *error = "truncated data";
+        return -1;
+      }
+      b->pos = 0;
+      b->len = (size_t)got;
+    }
+    b->hold |= (uint32_t)b->buf[b->pos++] << b->held;
+    b->held += 8;
+  }
+  *v = b->hold & ((1u << n) - 1);
+  b->hold >>= n;
+  b->held -= n;
+  return 0;
+}
 
 #endif  // KIVOR_UNPACK_SOURCE_H_
