@@ -14,6 +14,7 @@
 #include "run/globals.h"
 #include "run/startup.h"
 #include "search/pathjoin.h"
+#include "unpack/sfx.h"
 #include "unpack/unpack.h"
 
 bool has_archive_extension(const char *name) {
@@ -390,8 +391,27 @@ static int search_container(struct unpack_source *src, size_t name_len) {
   return NOT_ARCHIVE;
 }
 
+// True when the MZ program open as h, whose first n bytes are first,
+// carries an archive after it: a ZIP's end record at the file's end, or an
+// archive's start where the program ends.  Two small reads at most.
+static bool self_extractor(plat_handle h, const unsigned char *first, long n) {
+  static uint8_t look[SFX_LOOK];
+  int64_t size = plat_seek(h, 0, 2);
+  if (size < SFX_TAIL)
+    return false;
+  if (plat_seek(h, size - SFX_TAIL, 0) == size - SFX_TAIL && plat_read(h, look, SFX_TAIL) == SFX_TAIL &&
+      sfx_zip_end(look, SFX_TAIL))
+    return true;
+  int64_t at = sfx_overlay(first, n, size);
+  if (at < 0 || plat_seek(h, at, 0) != at)
+    return false;
+  long got = plat_read(h, look, SFX_LOOK);
+  return got > 0 && sfx_archive_at(look, got);
+}
+
 bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n) {
-  if (n <= 0 || (!has_archive_extension(name) && !archive_signature(first, n)))
+  if (n <= 0 || (!has_archive_extension(name) && !archive_signature(first, n) &&
+                 !(n >= 2 && first[0] == 'M' && first[1] == 'Z' && self_extractor(h, first, n))))
     return false;
   if (member_name == NULL && (member_name = (char *)run_alloc(WIDE_BUF)) == NULL)
     return false;

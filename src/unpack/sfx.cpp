@@ -1,0 +1,59 @@
+// Finding the archive after a self-extractor's program.
+#include "unpack/sfx.h"
+
+#include <string.h>
+
+#include "unpack/arj.h"
+
+enum {
+  PADDING = 512,  // how far after the program an archive may begin
+};
+
+static unsigned get16(const uint8_t *b) {
+  return (unsigned)b[0] | (unsigned)b[1] << 8;
+}
+
+static uint32_t get32(const uint8_t *b) {
+  return (uint32_t)get16(b) | (uint32_t)get16(b + 2) << 16;
+}
+
+int64_t sfx_overlay(const uint8_t *b, long n, int64_t size) {
+  if (n < 64 || b[0] != 'M' || b[1] != 'Z')
+    return -1;
+  unsigned last = get16(b + 2), pages = get16(b + 4);
+  int64_t end = pages == 0 ? 0 : (int64_t)(pages - (last != 0)) * 512 + last;
+  uint32_t pe = get32(b + 0x3C);
+  if (pe >= 64 && (int64_t)pe + 24 <= n && memcmp(b + pe, "PE\0\0", 4) == 0) {
+    unsigned sections = get16(b + pe + 6), optional = get16(b + pe + 20);
+    int64_t table = (int64_t)pe + 24 + optional;
+    if (table + 40 * (int64_t)sections > n)
+      return -1;  // a section table past the bytes read: not looked into
+    end = 0;
+    for (unsigned i = 0; i < sections; i++) {
+      const uint8_t *s = b + table + 40 * i;
+      int64_t raw_end = (int64_t)get32(s + 20) + get32(s + 16);
+      if (get32(s + 16) != 0 && raw_end > end)
+        end = raw_end;
+    }
+  }
+  return end > 0 && end < size ? end : -1;
+}
+
+bool sfx_archive_at(const uint8_t *b, long n) {
+  long reach = n < (long)PADDING ? n : (long)PADDING;
+  for (long i = 0; i < reach; i++) {
+    const uint8_t *p = b + i;
+    long left = n - i;
+    if (left >= 4 && (memcmp(p, "PK\3\4", 4) == 0 || memcmp(p, "MSCF", 4) == 0))
+      return true;
+    if (left >= 6 && memcmp(p, "Rar!\x1A\x07", 6) == 0)
+      return true;
+    if (left >= 7 && p[2] == '-' && p[3] == 'l' && (p[4] == 'h' || p[4] == 'z') && p[6] == '-')
+      return true;
+  }
+  return arj_find(b, n) >= 0;
+}
+
+bool sfx_zip_end(const uint8_t *b, long n) {
+  return n == SFX_TAIL && memcmp(b, "PK\5\6", 4) == 0 && get16(b + 20) == 0;
+}

@@ -1,0 +1,30 @@
+// Self-extracting archives: a DOS or Windows program with an archive (ZIP,
+// LHA, ARJ, CAB or RAR) after it.  Pure: the tests that tell one from an
+// ordinary program by a few bytes, so that a tree of programs costs little.
+#ifndef KIVOR_UNPACK_SFX_H_
+#define KIVOR_UNPACK_SFX_H_
+
+#include <stdint.h>
+
+enum {
+  SFX_LOOK = 4096,  // bytes at the end of the program where an archive is looked for
+  SFX_TAIL = 22,    // bytes at the end of the file where a ZIP's end record is looked for
+};
+
+// Where the data after the program begins, from the first n bytes b of an
+// MZ program of size bytes: past the last section of a Windows (PE)
+// program, past the image of a DOS one.  -1 when b is no MZ program or
+// nothing follows the program.
+int64_t sfx_overlay(const uint8_t *b, long n, int64_t size);
+
+// True when the n bytes at b, read where the data after a program begins,
+// start an archive of a kind that is read (a ZIP local header, an LHA
+// header, an ARJ main header, a CAB or RAR signature), allowing for a few
+// bytes of padding before it.
+bool sfx_archive_at(const uint8_t *b, long n);
+
+// True when the last SFX_TAIL bytes of a file, at b, are a ZIP end record
+// without a comment.
+bool sfx_zip_end(const uint8_t *b, long n);
+
+#endif  // KIVOR_UNPACK_SFX_H_
