@@ -13,6 +13,7 @@
 #include "platform/wildcard.h"
 #include "run/globals.h"
 #include "run/startup.h"
+#include "search/lists.h"
 #include "search/pathjoin.h"
 #include "unpack/sfx.h"
 #include "unpack/unpack.h"
@@ -113,7 +114,7 @@ bool matches_member_patterns(const char *name) {
   static unsigned char scratch[2 * WIDE_BUF];  // a member's name may be as long as member names go
   bool any = false;
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
-    if (has_archive_extension(g_filetypes[i]))
+    if (has_archive_extension(g_filetypes[i]) || filetype_names_one_file(g_filetypes[i]))
       continue;  // it picked archives on disk
     any = true;
     char buffer[PATH_BUF];
@@ -244,12 +245,25 @@ static long read_more(void *member, uint8_t *into, size_t count) {
 
 static int search_container(struct unpack_source *src, size_t name_len);
 
+// True when the n bytes of a program at b (all of it when whole) carry an
+// archive after the program.
+static bool carries_archive(const uint8_t *b, size_t n, bool whole) {
+  if (whole && n >= SFX_TAIL && sfx_zip_end(b + n - SFX_TAIL, SFX_TAIL))
+    return true;
+  int64_t at = sfx_overlay(b, (long)n, whole ? (int64_t)n : INT64_MAX);
+  if (at < 0 || at >= (int64_t)n)
+    return false;
+  int64_t look = (int64_t)n - at < SFX_LOOK ? (int64_t)n - at : SFX_LOOK;
+  return sfx_archive_at(b + at, (long)look);
+}
+
 // Opens member m (named by member_name up to name_len, its first n bytes in
-// g_inbuf) as a container one level below depth.  NOT_OPENED when it is
-// none, with g_inbuf untouched and rest set to the member's bytes after the
-// first n, read into memory on the way or not.
+// g_inbuf) as a container one level below depth; with program, only when
+// it is a program that carries an archive.  NOT_OPENED when it is none,
+// with g_inbuf untouched and rest set to the member's bytes after the first
+// n, read into memory on the way or not.
 static enum member_outcome open_nested(int depth, struct unpack_stream *m, size_t name_len, long n,
-                                       struct unpack_stream *rest) {
+                                       bool program, struct unpack_stream *rest) {
   depth++;
   if (nest_memory[depth] == NULL && (nest_memory[depth] = (uint8_t *)run_alloc(NEST_MEMORY)) == NULL) {
     fprintf(stderr, "not enough memory to open the nested archive %s\n", member_name);
@@ -270,6 +284,10 @@ static enum member_outcome open_nested(int depth, struct unpack_stream *m, size_
     }
     whole = got == 0;
     held += (size_t)got;
+  }
+  if (program && !carries_archive(memory, held, whole)) {
+    *rest = {NULL, NULL, m, memory + n, held - (size_t)n};
+    return NOT_OPENED;
   }
   const char *last = strrchr(member_name, PLAT_SEP);
   struct unpack_source in = {};
@@ -324,13 +342,15 @@ static enum member_outcome examine_member(int depth, size_t name_len, const char
   }
   struct unpack_stream *rest = m;  // the member's bytes after the first n
   struct unpack_stream kept;
-  if (n > 0 && (archive_name || (wanted && archive_signature(g_inbuf, n)))) {
+  bool container = archive_name || (wanted && archive_signature(g_inbuf, n));
+  bool program = !container && wanted && n >= 64 && g_inbuf[0] == 'M' && g_inbuf[1] == 'Z';
+  if (n > 0 && (container || program)) {
     if (depth >= ARCHIVE_MAX_DEPTH) {
       if (archive_name)
         fprintf(stderr, "archive nested deeper than %d levels, not opened: %s\n",
                 ARCHIVE_MAX_DEPTH, member_name);
     } else {
-      enum member_outcome opened = open_nested(depth, m, len, n, &kept);
+      enum member_outcome opened = open_nested(depth, m, len, n, program, &kept);
       if (opened != NOT_OPENED)
         return opened;
       rest = &kept;

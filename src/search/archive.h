@@ -49,8 +49,8 @@ bool archive_signature(const unsigned char *b, long n);
 bool matches_filetypes(const char *name);
 
 // True when a member whose last component is name is examined: it matches
-// one of the patterns that do not end in an archive extension, or there is
-// no such pattern.  A name of any length is matched.  A pattern that names archives (PGP262.ZIP, *.zip) picks
+// one of the patterns that do not end in an archive extension and are not a
+// file named exactly by a path argument, or there is no such pattern.  A name of any length is matched.  A pattern that names archives (PGP262.ZIP, *.zip) picks
 // them on disk and leaves every member of them to be examined.
 bool matches_member_patterns(const char *name);
 

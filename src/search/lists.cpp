@@ -62,11 +62,34 @@ static int full_path_of(const char *path, char *out) {
   return 0;
 }
 
-void add_filetype(const char *pattern) {
-  for (int i = 0; g_filetypes[i] != NULL; i++)
+static unsigned named_files;  // a bit per g_filetypes slot: filetype_names_one_file
+
+// add_filetype, which says where the pattern came from.
+static void add_type(const char *pattern, bool from_path) {
+  int i = 0;
+  for (; g_filetypes[i] != NULL; i++)
     if (strcmp(g_filetypes[i], pattern) == 0)
-      return;
-  append_copy(g_filetypes, &type_kind, pattern, 0);
+      break;
+  if (g_filetypes[i] == NULL) {
+    append_copy(g_filetypes, &type_kind, pattern, 0);
+    if (g_filetypes[i] == NULL)
+      return;  // refused
+    if (from_path && !wild_has_wildcards(pattern))
+      named_files |= 1u << i;
+  } else if (!from_path) {
+    named_files &= ~(1u << i);  // also a -f type
+  }
+}
+
+void add_filetype(const char *pattern) {
+  add_type(pattern, false);
+}
+
+bool filetype_names_one_file(const char *pattern) {
+  for (int i = 0; g_filetypes[i] != NULL; i++)
+    if (g_filetypes[i] == pattern || strcmp(g_filetypes[i], pattern) == 0)
+      return (named_files >> i) & 1;
+  return false;
 }
 
 void add_searchdir(const char *path) {
@@ -114,5 +137,5 @@ void add_path_argument(const char *arg) {
   // name that begins with '-' ends the patterns and is never looked for.
   if (is_dir < 0 && piece[0] != '-' && !wild_has_wildcards(piece))
     fprintf(stderr, "couldn't find %s: %s\n", shown_name(full), strerror(reason));
-  add_filetype(piece);
+  add_type(piece, true);
 }

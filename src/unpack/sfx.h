@@ -6,10 +6,8 @@
 
 #include <stdint.h>
 
-enum {
-  SFX_LOOK = 4096,  // bytes at the end of the program where an archive is looked for
-  SFX_TAIL = 22,    // bytes at the end of the file where a ZIP's end record is looked for
-};
+static const long SFX_LOOK = 4096;  // bytes where the program ends, looked into for an archive
+static const long SFX_TAIL = 22;    // bytes at the file's end, looked into for a ZIP end record
 
 // Where the data after the program begins, from the first n bytes b of an
 // MZ program of size bytes: past the last section of a Windows (PE)
