@@ -30,15 +30,19 @@ static void allow_deep_walks(void) {
   setrlimit(RLIMIT_NOFILE, &rl);
 }
 
+int plat_fd_open_dir(int dfd, const char *name, int flags) {
+  return openat(dfd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
+}
+
 plat_dir plat_dir_open(const char *path) {
   allow_deep_walks();
-  int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = plat_fd_open_dir(AT_FDCWD, path, 0);
   return fd < 0 ? PLAT_NO_DIR : (plat_dir)fd;
 }
 
 plat_dir plat_dir_open_sub(plat_dir parent, const char *path, const char *name) {
   (void)path;
-  int fd = openat((int)parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = plat_fd_open_dir((int)parent, name, O_NOFOLLOW);
   return fd < 0 ? PLAT_NO_DIR : (plat_dir)fd;
 }
 

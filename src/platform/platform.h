@@ -85,6 +85,12 @@ int plat_dir_is_pseudo(plat_dir d);
 // works by path alone, as plat_find_first).
 struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd);
 
+// plat_find_in for a lookup made beside the walk, on any thread: d's own
+// reading position, which the walk's listing of d uses, is never touched
+// (POSIX: a listing it needs is read through a descriptor of its own).
+// Windows: plat_find_in, whose find handles hold no shared position.
+struct plat_find *plat_find_lookup(plat_dir d, const char *search, struct plat_find_data *fd);
+
 // ----------------------------------- file-name interpretation (files-)
 // AreFileApisANSI / SetFileApisToANSI / SetFileApisToOEM: a process-wide
 // flag.  On POSIX both interpretations pass a name's bytes unchanged.
