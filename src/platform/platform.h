@@ -75,6 +75,12 @@ plat_dir plat_dir_open_sub(plat_dir parent, const char *path, const char *name);
 // Closes a directory opened above (PLAT_NO_DIR is allowed).
 void plat_dir_close(plat_dir d);
 
+// How many more files and directories the process may hold open at once:
+// the open-file limit (first raised towards what a deep walk needs, where
+// the hard limit allows) less the descriptors open now.  Windows: a large
+// number, since handles know no such small limit.
+int plat_descriptors_spare(void);
+
 // 1 when d lies on a pseudo file system (process, kernel or device state
 // such as /proc or /sys, where reading a file can consume or trigger
 // something), 0 for a file system of stored files.  Windows: always 0.
