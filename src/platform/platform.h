@@ -117,7 +117,8 @@ plat_handle plat_open_read(const char *path);
 // plat_open_read of an entry of the open directory d; path is the
 // directory's path followed by the entry's name (PLAT_NO_DIR: by path
 // alone).  POSIX: the name is opened relative to d.  A link is followed,
-// but never onto a pseudo file system (plat_dir_is_pseudo).  regular: the
+// but never onto a pseudo file system (plat_dir_is_pseudo), and a file of
+// one bound over the entry is refused too, before it is read.  regular: the
 // listing said the entry is a regular file (plat_find_data.regular), which
 // saves the look at it before the open; the open file is checked all the
 // same.  When id is not NULL it receives the identity of the file opened

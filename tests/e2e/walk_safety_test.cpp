@@ -1,9 +1,12 @@
 // What the walk never reads and what it never passes over in silence:
 // pseudo file systems, subdirectories swapped for links while the walk runs,
 // directories that cannot be listed and files that cannot be read.
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/fanotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +39,32 @@ TEST(WalkSafety, PseudoFileSystemsAreSkippedAndSaid) {
             run_err(dir_line(t, "") + "couldn't open " + shown(t, "version") + "\n" +
                         "not a disk file system, skipped: /proc/\n",
                     2, 1));
+}
+
+// The same for a file of /proc bound over an entry of a disk tree (as root):
+// it is refused before anything is read from it, as a link to it is.
+TEST(WalkSafety, PseudoFileBoundIntoTheTreeIsNotRead) {
+  POSIX_TARGET_ONLY("bind mounts are Linux's");
+  temp_tree t;
+  t.write("k.pgp", kKey);
+  t.write("VERSION.TXT", "");
+  struct bound {
+    std::string at;
+    int err;
+    explicit bound(const std::string &on)
+        : at(on), err(mount("/proc/version", on.c_str(), nullptr, MS_BIND, nullptr) ? errno : 0) {}
+    ~bound() {
+      if (err == 0)
+        umount2(at.c_str(), MNT_DETACH);
+    }
+  } b(t.path("VERSION.TXT"));
+  if (b.err != 0)
+    GTEST_SKIP() << "bind mount refused (needs root): " << strerror(b.err);
+  run_result r = run_kivor({arg_path(t, "")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(shown(t, "k.pgp"), "public key certificate")));
+  EXPECT_EQ(normalise(r.err),
+            run_err(dir_line(t, "") + "couldn't open " + shown(t, "VERSION.TXT") + "\n", 2, 1));
 }
 
 // While the program is in in/a, another process swaps in/b for a link to a
