@@ -29,10 +29,6 @@ void plat_set_file_apis_oem(void) {
   g_file_apis_ansi = 0;
 }
 
-#ifndef O_NOATIME
-#define O_NOATIME 0
-#endif
-
 static const int read_flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 static void set_id(const struct statx *sx, struct plat_file_id *id) {
@@ -52,10 +48,7 @@ static int may_be_mounted_over(const struct statx *sx) {
   return (sx->stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
 }
 
-// openat with O_NOATIME when may_noatime, falling back to a plain open on
-// EPERM (the kernel allows O_NOATIME only to the file's owner or a
-// privileged process, and some file systems check differently).
-static int open_quietly(int dfd, const char *name, int flags, int may_noatime) {
+int plat_open_quietly(int dfd, const char *name, int flags, int may_noatime) {
   if (O_NOATIME == 0 || !may_noatime)
     return openat(dfd, name, flags);
   int fd = openat(dfd, name, flags | O_NOATIME);
@@ -95,7 +88,7 @@ plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
   if (regular) {
     // The owner is not known before the open: O_NOATIME is tried, and a
     // file of someone else's costs a second open (for root, never).
-    fd = open_quietly(dfd, name, read_flags | O_NOFOLLOW, 1);
+    fd = plat_open_quietly(dfd, name, read_flags | O_NOFOLLOW, 1);
     if (fd < 0 && errno != ELOOP)
       return PLAT_INVALID_HANDLE;
   }
@@ -109,7 +102,7 @@ plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
       errno = EINVAL;
       return PLAT_INVALID_HANDLE;
     }
-    fd = open_quietly(dfd, name, read_flags | (link ? 0 : O_NOFOLLOW),
+    fd = plat_open_quietly(dfd, name, read_flags | (link ? 0 : O_NOFOLLOW),
                       st.st_uid == euid || euid == 0);
     if (fd < 0)
       return PLAT_INVALID_HANDLE;

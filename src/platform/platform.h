@@ -57,7 +57,8 @@ void plat_find_close(struct plat_find *h);
 // A directory held open while the walk is in it.  Its subdirectories and
 // files are reached through it, not again through its path, so that a
 // directory swapped for a link after it was listed is never followed.
-// POSIX: a descriptor, and every entry is opened relative to it.  Windows:
+// POSIX: a descriptor, opened without updating the access time where
+// allowed (as files are), and every entry is opened relative to it.  Windows:
 // the directory held open without delete sharing, so that it cannot be
 // renamed or replaced while it is walked; entries are reached by path.
 typedef intptr_t plat_dir;
