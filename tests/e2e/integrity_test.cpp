@@ -1,11 +1,9 @@
-// Every file of the tree is examined exactly once, whatever the threads do:
-// lookups of wildcard names (as a vfat mount shows names it cannot map)
-// made beside the walk's listing of the same directory, and runs whose
-// open-file limit cannot be raised.
-#include <fcntl.h>
+// Every file is examined exactly once, in every thread setting: lookups of
+// names holding '?' (as a vfat mount shows names it cannot map) made beside
+// the walk's listing of their directory, and runs under an open-file limit
+// that cannot be raised.  Every run must give the one-thread run's bytes.
+#include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -20,7 +18,7 @@ namespace {
 
 const std::string kKey = std::string("\x99\x00\x8d", 3) + std::string(40, 'k');
 
-// A .gz file: one gzip member (one stored deflate block) holding kKey.
+// A gzip file of kKey: one stored deflate block, then its CRC-32 and size.
 std::string gzipped_key() {
   uint32_t crc = 0xFFFFFFFFu;
   for (unsigned char c : kKey) {
@@ -28,35 +26,10 @@ std::string gzipped_key() {
     for (int k = 0; k < 8; k++)
       crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
   }
-  crc = ~crc;
-  auto le32 = [](uint32_t v) {
-    return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)};
-  };
-  const uint16_t n = (uint16_t)kKey.size();
-  return std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\x01", 11) +
-         std::string{(char)n, (char)(n >> 8), (char)~n, (char)(~n >> 8)} + kKey + le32(crc) +
-         le32(n);
-}
-
-// The end of a long stream, where the summary is.
-std::string tail(const std::string &s) {
-  return s.substr(s.size() > 300 ? s.size() - 300 : 0);
-}
-
-// A chain of depth directories d/d/d/..., each holding k.PGP.
-void make_chain(const temp_tree &t, int depth) {
-  int fd = open(t.root().c_str(), O_RDONLY | O_DIRECTORY);
-  for (int i = 0; i < depth && fd >= 0; i++) {
-    int key = openat(fd, "k.PGP", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(write(key, kKey.data(), kKey.size()), (ssize_t)kKey.size());
-    close(key);
-    mkdirat(fd, "d", 0755);
-    int sub = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-    close(fd);
-    fd = sub;
-  }
-  ASSERT_GE(fd, 0);
-  close(fd);
+  const uint32_t words[2] = {~crc, (uint32_t)kKey.size()};
+  const char n = (char)kKey.size();
+  return std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\x01", 11) + std::string{n, 0, (char)~n, '\xff'} +
+         kKey + std::string((const char *)words, sizeof words);  // little-endian
 }
 
 struct row {
@@ -67,12 +40,11 @@ struct row {
   int searched, hits;
 };
 
-// Scans the tree of each row once with KIVOR_READERS=1, then twice in each
-// of the other settings: every run must give the first run's bytes, and
-// that the expected counts, with no directory left unlisted.
+// Each row's tree once with KIVOR_READERS=1, which must give the expected
+// counts and list every directory, then twice in each other setting.
 void expect_alike_in_every_setting(const std::vector<row> &rows) {
   const std::vector<std::string> settings[] = {
-      {"KIVOR_READERS=1", "KIVOR_READS_SLOW="},  // first: the reference
+      {"KIVOR_READERS=1", "KIVOR_READS_SLOW="},
       {"KIVOR_READERS=", "KIVOR_READS_SLOW=1"},
       {"KIVOR_READERS=", "KIVOR_READS_SLOW="},
   };
@@ -91,87 +63,78 @@ void expect_alike_in_every_setting(const std::vector<row> &rows) {
         opt.open_files = r.open_files;
         run_result got = run_kivor(args, opt);
         got.out = normalise(got.out), got.err = normalise(got.err);
+        std::string tail = got.err.substr(got.err.size() > 300 ? got.err.size() - 300 : 0);
         if (&env == &settings[0]) {
           one = got;
-          std::string summary = "\nSearched " + std::to_string(r.searched) + " files, Found " +
-                                std::to_string(r.hits) + " possible hits\n";
-          EXPECT_NE(one.err.find(summary), std::string::npos) << tail(one.err);
-          EXPECT_EQ(one.err.find("couldn't list"), std::string::npos) << tail(one.err);
+          EXPECT_NE(one.err.find("\nSearched " + std::to_string(r.searched) + " files, Found " +
+                                 std::to_string(r.hits) + " possible hits\n"),
+                    std::string::npos) << tail;
+          EXPECT_EQ(one.err.find("couldn't list"), std::string::npos) << one.err;
           continue;
         }
-        SCOPED_TRACE(env[0] + " " + env[1] + ", run " + std::to_string(run + 1));
-        // Thousands of lines: a difference is shown by its summary.
-        EXPECT_EQ(got.status, one.status);
+        SCOPED_TRACE(env[0] + " " + env[1]);
+        EXPECT_EQ(got.status, one.status);  // thousands of lines: shown by their summary
         EXPECT_TRUE(got.out == one.out) << got.out.size() << " bytes of hits, not "
                                         << one.out.size();
-        EXPECT_TRUE(got.err == one.err) << tail(got.err);
+        EXPECT_TRUE(got.err == one.err) << tail;
       }
     }
   }
 }
 
-// The tests set the thread settings themselves: the one-reader pass of the
-// suite would only repeat them.
-#define OWN_THREAD_SETTINGS()            \
+// The tests choose the settings: the suite's one-reader pass would repeat them.
+#define OWN_THREAD_SETTINGS()             \
   if (getenv("KIVOR_READERS") != nullptr) \
   GTEST_SKIP() << "runs its own three thread settings"
 
-// A file that will not open (a FIFO), and under -x every .COM file, whose
-// name holds '?' is looked up by a listing of its directory, on a reader
-// thread, while the walk lists that directory for its next pattern or for
-// -a's archives beyond the patterns.
+// A FIFO that will not open, and under -x every .COM file, is looked up on
+// another thread while the walk lists the directory for its next pattern,
+// or for -a's archives beyond the patterns.
 TEST(ListingIntegrity, LookupsBesideTheWalksListing) {
   POSIX_TARGET_ONLY("FIFOs and '?' in names are POSIX's");
   OWN_THREAD_SETTINGS();
-  // Many keys, with long names so that their listing takes several reads of
-  // the directory, beside fewer entries that are looked up as it is read.
+  // Many keys, with long names so that their listing takes several reads,
+  // beside fewer entries looked up meanwhile.
   const int keys = 2000, looked_up = 100;
-  auto key = [](int i) { return "key-" + std::string(40, 'k') + "-" + std::to_string(i); };
-  auto wild = [](const char *lead, int i, const char *ext) {
-    return lead + std::string("?") + std::to_string(i) + ext;
+  auto tree = [&](const std::string &key_ext, const std::string &key, const char *other) {
+    return [=](const temp_tree &t) {
+      for (int i = 0; i < keys; i++)
+        t.write("key-" + std::string(40, 'k') + std::to_string(i) + key_ext, key);
+      for (int i = 0; i < looked_up; i++) {
+        std::string name = other[0] + ("?" + std::to_string(i)) + (other + 1);
+        other[0] == 'p' ? t.mkfifo(name) : t.write(name, kKey);
+      }
+    };
   };
+  const int all = keys + looked_up;
   expect_alike_in_every_setting({
-      {"FIFOs p?N.TXT looked up while *.PGP is listed",
-       [&](const temp_tree &t) {
-         for (int i = 0; i < keys; i++)
-           t.write(key(i) + ".PGP", kKey);
-         for (int i = 0; i < looked_up; i++)
-           t.mkfifo(wild("p", i, ".TXT"));
-       },
-       {"*.TXT", "*.PGP", "-d"}, 0, keys + looked_up, keys},
-      {"-x: c?N.COM looked up while *.PGP is listed",
-       [&](const temp_tree &t) {
-         for (int i = 0; i < keys; i++)
-           t.write(key(i) + ".PGP", kKey);
-         for (int i = 0; i < looked_up; i++)
-           t.write(wild("c", i, ".COM"), kKey);
-       },
-       {"*.COM", "*.PGP", "-d", "-x"}, 0, keys + looked_up, keys},
-      {"-a: FIFOs looked up while the archives beyond the patterns are listed",
-       [&](const temp_tree &t) {
-         for (int i = 0; i < keys; i++)
-           t.write(key(i) + ".TXT.gz", gzipped_key());
-         for (int i = 0; i < looked_up; i++)
-           t.mkfifo(wild("p", i, ".TXT"));
-       },
-       {"*.TXT", "-d", "-a"}, 0, keys + looked_up, keys},
+      {"FIFOs", tree(".PGP", kKey, "p.TXT"), {"*.TXT", "*.PGP", "-d"}, 0, all, keys},
+      {"-x", tree(".PGP", kKey, "c.COM"), {"*.COM", "*.PGP", "-d", "-x"}, 0, all, keys},
+      {"-a", tree(".TXT.gz", gzipped_key(), "p.TXT"), {"*.TXT", "-d", "-a"}, 0, all, keys},
   });
 }
 
-// An open-file limit that cannot be raised: the files read ahead must leave
-// the walk and the consumer the descriptors they need.
 TEST(ListingIntegrity, OpenFileLimitThatCannotBeRaised) {
   POSIX_TARGET_ONLY("open-file limits are POSIX's");
   OWN_THREAD_SETTINGS();
+  auto wide = [](const temp_tree &t) {
+    for (int i = 0; i < 2000; i++)
+      t.write("k" + std::to_string(i) + ".PGP", kKey);
+  };
+  auto deep = [](const temp_tree &t) {
+    std::string dir;
+    for (int i = 0; i < 1000; i++)
+      dir += "d/";
+    t.mkdir(dir.substr(0, dir.size() - 1));
+    for (; !dir.empty(); dir.resize(dir.size() - 2)) {
+      FILE *f = fopen(t.path(dir + "k.PGP").c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      fwrite(kKey.data(), 1, kKey.size(), f), fclose(f);
+    }
+  };
   expect_alike_in_every_setting({
-      {"2,000 keys under a limit of 64 descriptors",
-       [](const temp_tree &t) {
-         for (int i = 0; i < 2000; i++)
-           t.write("k" + std::to_string(i) + ".PGP", kKey);
-       },
-       {"-d"}, 64, 2000, 2000},
-      {"a 1,000-deep chain under a limit of 1,100 descriptors",
-       [](const temp_tree &t) { make_chain(t, 1000); }, {"-r", "-d"}, 1100, 1000, 1000},
+      {"2,000 keys, 64 descriptors", wide, {"-d"}, 64, 2000, 2000},
+      {"a chain 1,000 deep, 1,100 descriptors", deep, {"-r", "-d"}, 1100, 1000, 1000},
   });
 }
 
