@@ -2,6 +2,7 @@
 // 8-bit file names.
 #include "detect/access.h"
 
+#include <errno.h>
 #include <string.h>
 
 #include <mutex>
@@ -53,11 +54,13 @@ bool candidate_exists(plat_dir dir, const char *path) {
   struct plat_find_data fd;
   {
     std::shared_lock<std::shared_mutex> shared(names_lock);
-    struct plat_find *h = plat_find_in(dir, path, &fd);
+    struct plat_find *h = plat_find_lookup(dir, path, &fd);
     if (h != NULL) {
       plat_find_close(h);
       return true;
     }
+    if (errno != ENOENT)
+      return true;  // not looked at (no descriptor, say): named, not lost in silence
   }
   char pattern[PATH_BUF];
   size_t len = strlen(path);
@@ -69,9 +72,9 @@ bool candidate_exists(plat_dir dir, const char *path) {
   }
   std::lock_guard<std::shared_mutex> alone(names_lock);
   plat_set_file_apis_ansi();
-  struct plat_find *h = plat_find_in(dir, pattern, &fd);
+  struct plat_find *h = plat_find_lookup(dir, pattern, &fd);
   if (h == NULL)
-    return false;
+    return errno != ENOENT;
   plat_find_close(h);
   return true;
 }

@@ -36,7 +36,10 @@ long read_bytes(plat_handle h, void *buffer, size_t count);
 
 // True when the listing finds path exactly, or else an entry that matches
 // path with every byte above 0x80 replaced by '?' (dir: the open directory
-// path names an entry of, or PLAT_NO_DIR).  Leaves the interpretation ANSI.
+// path names an entry of, or PLAT_NO_DIR); true as well when the listing
+// could not be read (the file is then named, not passed over).  Safe beside
+// the walk's listing of dir (plat_find_lookup).  Leaves the interpretation
+// ANSI.
 bool candidate_exists(plat_dir dir, const char *path);
 
 #endif  // KIVOR_DETECT_ACCESS_H_

@@ -218,6 +218,7 @@ void open_candidate(struct candidate *c) {
   c->fh = PLAT_INVALID_HANDLE;
   c->n = -1;
   c->read_errno = 0;
+  c->open_errno = 0;
   const char *path = c->path;
   if (strlen(path) >= PATH_BUF) {
     c->outcome = CAND_TOO_LONG;
@@ -240,7 +241,15 @@ void open_candidate(struct candidate *c) {
     c->outcome = CAND_COM;
     return;
   }
+  errno = 0;
   plat_handle fh = open_for_reading(c->dir, path, c->regular, &c->id);
+  if (fh == PLAT_INVALID_HANDLE && (errno == EMFILE || errno == ENFILE)) {
+    // Out of descriptors: nothing is wrong with the file, and a lookup
+    // or another attempt would fail alike.
+    c->open_errno = errno;
+    c->outcome = CAND_UNOPENED;
+    return;
+  }
   if (fh == PLAT_INVALID_HANDLE) {
     if (!PLAT_NAMES_BY_MODE && !candidate_exists(c->dir, path)) {
       c->outcome = CAND_MISSING;

@@ -40,6 +40,7 @@ struct candidate {
   // Filled by open_candidate.
   int outcome;
   plat_handle fh;        // CAND_OPENED: open, for examine_candidate to close
+  int open_errno;        // CAND_UNOPENED: EMFILE or ENFILE when out of descriptors, else 0
   struct plat_file_id id;
   long n;                // the first read's count, -1 when it failed
   int read_errno;        // and then why

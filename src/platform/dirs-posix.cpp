@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -16,7 +17,8 @@
 // one per step it holds (a file read, or a directory left but not yet
 // closed: 512 of them).  The soft limit on open files (often 1024) is below
 // what the deepest tree the path limit allows needs then, so it is raised
-// once towards the hard limit.
+// once towards the hard limit; where that stays lower, the reading ahead
+// keeps within what is left (plat_descriptors_spare).
 static void allow_deep_walks(void) {
   static int done = 0;
   if (done)
@@ -30,15 +32,46 @@ static void allow_deep_walks(void) {
   setrlimit(RLIMIT_NOFILE, &rl);
 }
 
+// Beyond this many descriptors the limit is taken as no limit.
+enum { DESCRIPTORS_COUNTED = 1 << 16 };
+
+int plat_descriptors_spare(void) {
+  allow_deep_walks();
+  struct rlimit rl;
+  rlim_t limit = DESCRIPTORS_COUNTED;
+  if (getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < limit)
+    limit = rl.rlim_cur;
+  // The open ones, found by poll: it marks every closed descriptor
+  // POLLNVAL, a chunk of them a call.
+  struct pollfd chunk[256];
+  rlim_t open_now = 0;
+  for (rlim_t first = 0; first < limit; first += 256) {
+    nfds_t n = limit - first < 256 ? (nfds_t)(limit - first) : 256;
+    for (nfds_t i = 0; i < n; i++)
+      chunk[i] = {(int)(first + i), 0, 0};
+    if (poll(chunk, n, 0) < 0)
+      return 0;
+    for (nfds_t i = 0; i < n; i++)
+      open_now += (chunk[i].revents & POLLNVAL) == 0;
+  }
+  return (int)(limit - open_now);
+}
+
+int plat_fd_open_dir(int dfd, const char *name, int flags) {
+  // The owner is not known before the open: a directory of someone
+  // else's costs a second open (for root, never).
+  return plat_open_quietly(dfd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags, 1);
+}
+
 plat_dir plat_dir_open(const char *path) {
   allow_deep_walks();
-  int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = plat_fd_open_dir(AT_FDCWD, path, 0);
   return fd < 0 ? PLAT_NO_DIR : (plat_dir)fd;
 }
 
 plat_dir plat_dir_open_sub(plat_dir parent, const char *path, const char *name) {
   (void)path;
-  int fd = openat((int)parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = plat_fd_open_dir((int)parent, name, O_NOFOLLOW);
   return fd < 0 ? PLAT_NO_DIR : (plat_dir)fd;
 }
 

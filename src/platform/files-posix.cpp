@@ -7,6 +7,7 @@
 #include <limits.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "platform/pseudo-posix.h"
@@ -28,23 +29,26 @@ void plat_set_file_apis_oem(void) {
   g_file_apis_ansi = 0;
 }
 
-#ifndef O_NOATIME
-#define O_NOATIME 0
-#endif
-
 static const int read_flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-static void set_id(const struct stat *st, struct plat_file_id *id) {
+static void set_id(const struct statx *sx, struct plat_file_id *id) {
   if (id != NULL) {
-    id->volume = (uint64_t)st->st_dev;
-    id->index = (uint64_t)st->st_ino;
+    id->volume = (uint64_t)makedev(sx->stx_dev_major, sx->stx_dev_minor);  // st_dev's value
+    id->index = (uint64_t)sx->stx_ino;
   }
 }
 
-// openat with O_NOATIME when may_noatime, falling back to a plain open on
-// EPERM (the kernel allows O_NOATIME only to the file's owner or a
-// privileged process, and some file systems check differently).
-static int open_quietly(int dfd, const char *name, int flags, int may_noatime) {
+// 1 when the open file may lie on another file system than its directory:
+// the root of a mount (a file bound over an entry of a disk tree: /proc's
+// files can be bound so), or any file where the kernel cannot say (before
+// Linux 5.8).
+static int may_be_mounted_over(const struct statx *sx) {
+  if ((sx->stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) == 0)
+    return 1;
+  return (sx->stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
+int plat_open_quietly(int dfd, const char *name, int flags, int may_noatime) {
   if (O_NOATIME == 0 || !may_noatime)
     return openat(dfd, name, flags);
   int fd = openat(dfd, name, flags | O_NOATIME);
@@ -61,7 +65,8 @@ static int open_quietly(int dfd, const char *name, int flags, int may_noatime) {
 //
 // A link is followed (a link to a key is examined like the key), but not
 // onto a pseudo file system: a link to /proc/kmsg must not drain the
-// kernel's log.  The name is opened without following a link unless the
+// kernel's log.  Nor is a file of a pseudo file system bound over an entry
+// of the tree read: the status of the open file tells a mount's root.  The name is opened without following a link unless the
 // status said it is one, so a file swapped for a link in between is refused.
 //
 // An entry the listing knew as a regular file costs one open and one fstat:
@@ -83,7 +88,7 @@ plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
   if (regular) {
     // The owner is not known before the open: O_NOATIME is tried, and a
     // file of someone else's costs a second open (for root, never).
-    fd = open_quietly(dfd, name, read_flags | O_NOFOLLOW, 1);
+    fd = plat_open_quietly(dfd, name, read_flags | O_NOFOLLOW, 1);
     if (fd < 0 && errno != ELOOP)
       return PLAT_INVALID_HANDLE;
   }
@@ -97,17 +102,19 @@ plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
       errno = EINVAL;
       return PLAT_INVALID_HANDLE;
     }
-    fd = open_quietly(dfd, name, read_flags | (link ? 0 : O_NOFOLLOW),
+    fd = plat_open_quietly(dfd, name, read_flags | (link ? 0 : O_NOFOLLOW),
                       st.st_uid == euid || euid == 0);
     if (fd < 0)
       return PLAT_INVALID_HANDLE;
   }
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (link && plat_fd_on_pseudo_fs(fd))) {
+  struct statx sx;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO, &sx) != 0 || !S_ISREG(sx.stx_mode) ||
+      ((link || may_be_mounted_over(&sx)) && plat_fd_on_pseudo_fs(fd))) {
     close(fd);
     errno = EINVAL;
     return PLAT_INVALID_HANDLE;
   }
-  set_id(&st, id);
+  set_id(&sx, id);
   return (plat_handle)fd;
 }
 

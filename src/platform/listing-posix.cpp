@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "platform/ascii.h"
+#include "platform/pseudo-posix.h"
 #include "platform/wildcard.h"
 
 namespace {
@@ -227,7 +228,10 @@ static struct plat_find *listing_start(struct plat_find *h, struct plat_find_dat
   return h;
 }
 
-struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd) {
+// plat_find_in and plat_find_lookup: apart, a listing of d is read through
+// a descriptor of its own.
+static struct plat_find *find_in(plat_dir d, const char *search, struct plat_find_data *fd,
+                                 bool apart) {
   size_t len = strnlen(search, PLAT_PATH_MAX);
   if (len >= PLAT_PATH_MAX) {
     errno = ENAMETOOLONG;
@@ -285,10 +289,11 @@ struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_
   int ok = wild_prepare(last, prepared, sizeof prepared);
   if (!ok) {
     errno = ENOENT;
-  } else if (d != PLAT_NO_DIR) {
+  } else if (d != PLAT_NO_DIR && !apart) {
     ok = read_matching(h, dfd, prepared);
   } else {
-    int own = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // The walk reads d's position; a lookup beside it must not move it.
+    int own = plat_fd_open_dir(dfd, d != PLAT_NO_DIR ? "." : dir, 0);
     ok = own >= 0 && read_matching(h, own, prepared);
     if (own >= 0) {
       int saved = errno;
@@ -301,6 +306,14 @@ struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_
     return NULL;
   }
   return listing_start(h, fd);
+}
+
+struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd) {
+  return find_in(d, search, fd, false);
+}
+
+struct plat_find *plat_find_lookup(plat_dir d, const char *search, struct plat_find_data *fd) {
+  return find_in(d, search, fd, true);
 }
 
 int plat_find_next(struct plat_find *h, struct plat_find_data *fd) {

@@ -57,6 +57,10 @@ struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_
   return plat_find_first(search, fd);
 }
 
+struct plat_find *plat_find_lookup(plat_dir d, const char *search, struct plat_find_data *fd) {
+  return plat_find_in(d, search, fd);
+}
+
 int plat_find_next(struct plat_find *h, struct plat_find_data *fd) {
   if (h == NULL)
     return 0;

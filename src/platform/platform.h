@@ -57,7 +57,8 @@ void plat_find_close(struct plat_find *h);
 // A directory held open while the walk is in it.  Its subdirectories and
 // files are reached through it, not again through its path, so that a
 // directory swapped for a link after it was listed is never followed.
-// POSIX: a descriptor, and every entry is opened relative to it.  Windows:
+// POSIX: a descriptor, opened without updating the access time where
+// allowed (as files are), and every entry is opened relative to it.  Windows:
 // the directory held open without delete sharing, so that it cannot be
 // renamed or replaced while it is walked; entries are reached by path.
 typedef intptr_t plat_dir;
@@ -75,6 +76,12 @@ plat_dir plat_dir_open_sub(plat_dir parent, const char *path, const char *name);
 // Closes a directory opened above (PLAT_NO_DIR is allowed).
 void plat_dir_close(plat_dir d);
 
+// How many more files and directories the process may hold open at once:
+// the open-file limit (first raised towards what a deep walk needs, where
+// the hard limit allows) less the descriptors open now.  Windows: a large
+// number, since handles know no such small limit.
+int plat_descriptors_spare(void);
+
 // 1 when d lies on a pseudo file system (process, kernel or device state
 // such as /proc or /sys, where reading a file can consume or trigger
 // something), 0 for a file system of stored files.  Windows: always 0.
@@ -84,6 +91,12 @@ int plat_dir_is_pseudo(plat_dir d);
 // followed by the pattern, and d the open directory it names (PLAT_NO_DIR
 // works by path alone, as plat_find_first).
 struct plat_find *plat_find_in(plat_dir d, const char *search, struct plat_find_data *fd);
+
+// plat_find_in for a lookup made beside the walk, on any thread: d's own
+// reading position, which the walk's listing of d uses, is never touched
+// (POSIX: a listing it needs is read through a descriptor of its own).
+// Windows: plat_find_in, whose find handles hold no shared position.
+struct plat_find *plat_find_lookup(plat_dir d, const char *search, struct plat_find_data *fd);
 
 // ----------------------------------- file-name interpretation (files-)
 // AreFileApisANSI / SetFileApisToANSI / SetFileApisToOEM: a process-wide
@@ -105,7 +118,8 @@ plat_handle plat_open_read(const char *path);
 // plat_open_read of an entry of the open directory d; path is the
 // directory's path followed by the entry's name (PLAT_NO_DIR: by path
 // alone).  POSIX: the name is opened relative to d.  A link is followed,
-// but never onto a pseudo file system (plat_dir_is_pseudo).  regular: the
+// but never onto a pseudo file system (plat_dir_is_pseudo), and a file of
+// one bound over the entry is refused too, before it is read.  regular: the
 // listing said the entry is a regular file (plat_find_data.regular), which
 // saves the look at it before the open; the open file is checked all the
 // same.  When id is not NULL it receives the identity of the file opened

@@ -11,6 +11,7 @@
 // tree in the cache the hand-over costs more than the reads themselves.
 #include "search/readahead.h"
 
+#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -37,6 +38,11 @@ enum {
   SLOW_READ_US = 100,   // reads slower than this on average are read ahead
   HAND_OVER_BATCH = 32, // events the walk fills before it hands them over
   CONSUME_BATCH = 64,   // events the consumer takes at once
+  // Descriptors kept free of the events in flight: for the consumer's own
+  // open and lookup, the walk's listing by path and the archive reader ...
+  FD_RESERVE = 8,
+  // ... and a few more that the readers leave to the walk's next levels.
+  FD_WALK_ROOM = 4,
 };
 
 enum state : unsigned char {
@@ -44,6 +50,7 @@ enum state : unsigned char {
   S_WAITING,  // a file nobody reads yet
   S_READING,  // a file a reader (or the consumer) is reading
   S_DONE,     // ready for the consumer
+  S_BACK,     // a file a reader found no descriptor for: the consumer opens it
 };
 
 struct ring_state {
@@ -57,6 +64,12 @@ struct ring_state {
   bool walker_waits, consumer_waits;
   int readers_idle;
   unsigned long unclaimed;  // files handed over that nobody reads yet
+  // Descriptors: those the process may still open at the start of the run,
+  // and those the run holds of them (the walk's directories, directories
+  // left and not yet closed, files read ahead and not yet consumed).
+  int spare, held;
+  bool readers_short;       // a reader found no room for a file
+  bool walker_short;        // the walk waits for room for a directory
   // The walk's own, read and written without the lock: the events it has
   // filled ([tail, filled) not yet handed over), the files among those,
   // and head as it last saw it.
@@ -180,17 +193,35 @@ void reader_main(void) {
     if (ring.stopping)
       return;
     // While reads are quick the consumer makes them: the readers sleep.
-    struct ra_event *e = ring.reads_slow ? take_file() : NULL;
+    // A file read ahead holds its descriptor until it is consumed, so
+    // the readers stop short of the open-file limit.
+    struct ra_event *e = NULL;
+    if (ring.reads_slow && ring.held + FD_RESERVE + FD_WALK_ROOM < ring.spare)
+      e = take_file();
+    else if (ring.reads_slow)
+      ring.readers_short = true;
     if (e == NULL) {
       ring.readers_idle++;
       ring.readers_cv.wait(hold);
       ring.readers_idle--;
       continue;
     }
+    ring.held++;
     hold.unlock();
     double us = timed_open(e);
     hold.lock();
     note_read(us);
+    if (e->file.fh == PLAT_INVALID_HANDLE)
+      ring.held--;
+    if (e->file.outcome == CAND_UNOPENED &&
+        (e->file.open_errno == EMFILE || e->file.open_errno == ENFILE)) {
+      // No descriptor after all (something else holds them): the consumer
+      // opens it when it comes to it, as a run without readers would.
+      ring.states[e - ring.events] = S_BACK;
+      if (ring.consumer_waits)
+        ring.consumer_cv.notify_one();
+      continue;
+    }
     file_done(e);
   }
 }
@@ -232,17 +263,21 @@ void drop_event(struct ra_event *e) {
 // back.  False when the event at head is not ready.  Lock held (let go
 // meanwhile).
 bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_event *e)) {
-  bool mine[CONSUME_BATCH];
+  // The state each file this thread reads itself was taken in (S_WAITING
+  // or S_BACK), S_FREE for the rest.
+  state mine[CONSUME_BATCH];
   unsigned long end = ring.head;
   for (; end < ring.tail && end - ring.head < CONSUME_BATCH; end++) {
     unsigned i = (unsigned)(end % RING);
-    mine[end - ring.head] = ring.states[i] == S_WAITING;
-    if (ring.states[i] == S_WAITING) {
+    state st = ring.states[i];
+    mine[end - ring.head] = st == S_WAITING || st == S_BACK ? st : S_FREE;
+    if (mine[end - ring.head] != S_FREE) {
       if (ring.reads_slow && end != ring.head)
         break;
       ring.states[i] = S_READING;
-      ring.unclaimed--;
-    } else if (ring.states[i] != S_DONE) {
+      if (st == S_WAITING)
+        ring.unclaimed--;
+    } else if (st != S_DONE) {
       break;  // a reader has it
     }
   }
@@ -251,10 +286,13 @@ bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_e
   hold.unlock();
   double took[CONSUME_BATCH];
   int reads = 0;
+  int freed = 0;  // descriptors the events consumed held
   unsigned long n = ring.head;
   while (n < end) {
     struct ra_event *e = &ring.events[n % RING];
-    bool own = mine[n - ring.head], slow = false;
+    bool own = mine[n - ring.head] != S_FREE, slow = false;
+    if (e->kind == RA_LEAVE || (!own && e->kind == RA_FILE && e->file.fh != PLAT_INVALID_HANDLE))
+      freed++;
     if (own) {
       // Into the one buffer that stays in the processor's cache, not
       // into the event's, which the ring has long since pushed out.
@@ -278,10 +316,18 @@ bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_e
     unsigned i = (unsigned)(m % RING);
     if (m < n) {
       ring.states[i] = S_FREE;
-    } else if (mine[m - ring.head]) {
-      ring.states[i] = S_WAITING;
-      ring.unclaimed++;
+    } else if (mine[m - ring.head] != S_FREE) {
+      ring.states[i] = mine[m - ring.head];
+      if (ring.states[i] == S_WAITING)
+        ring.unclaimed++;
     }
+  }
+  ring.held -= freed;
+  if (freed > 0 && ring.walker_short)
+    ring.walker_cv.notify_one();
+  if (freed > 0 && ring.readers_short) {
+    ring.readers_short = false;
+    ring.readers_cv.notify_all();
   }
   ring.head = n;
   if (n < end && ring.next_read > n)
@@ -331,11 +377,37 @@ struct ra_event *ra_claim(void) {
   return &ring.events[ring.filled % RING];
 }
 
-void ra_hand_over(void) {
-  if (direct || ring.tail == ring.filled)
+plat_dir ra_open_dir(plat_dir parent, const char *path, const char *name) {
+  if (!direct) {
+    std::unique_lock<std::mutex> hold(ring.lock);
+    hand_over();
+    // Near the open-file limit: the events in flight give their
+    // descriptors back as they are consumed.
+    while (ring.held + FD_RESERVE >= ring.spare && ring.head != ring.tail && !ring.stopping) {
+      ring.walker_waits = ring.walker_short = true;
+      ring.walker_cv.wait(hold);
+    }
+    ring.walker_waits = ring.walker_short = false;
+    ring.held++;
+  }
+  plat_dir d = parent == PLAT_NO_DIR ? plat_dir_open(path) : plat_dir_open_sub(parent, path, name);
+  if (d == PLAT_NO_DIR && !direct) {
+    int saved = errno;
+    std::lock_guard<std::mutex> hold(ring.lock);
+    ring.held--;
+    errno = saved;
+  }
+  return d;
+}
+
+void ra_close_dir(plat_dir d) {
+  if (d == PLAT_NO_DIR)
     return;
-  std::lock_guard<std::mutex> hold(ring.lock);
-  hand_over();
+  plat_dir_close(d);
+  if (!direct) {
+    std::lock_guard<std::mutex> hold(ring.lock);
+    ring.held--;
+  }
 }
 
 void ra_listing_point(void) {
@@ -399,6 +471,9 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
   ring.readers_idle = 0;
   ring.unclaimed = 0;
   ring.slow_bits = 0;
+  ring.spare = plat_descriptors_spare();
+  ring.held = 0;
+  ring.readers_short = ring.walker_short = false;
   // A test seam: with KIVOR_READS_SLOW=1 every read is taken for slow, so
   // that the readers read ahead even on a small tree in the cache.
   const char *slow = getenv("KIVOR_READS_SLOW");

@@ -57,8 +57,8 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
 // still holds that was not handed over.
 struct ra_event *ra_claim(void);
 
-// For produce, before each call that reads a listing: does what
-// ra_hand_over does, and where names follow
+// For produce, before each call that reads a listing: hands over every
+// event published so far, and where names follow
 // the OEM/ANSI setting (PLAT_NAMES_BY_MODE) and that has not yet settled on
 // ANSI (which the examination of the first files decides, for good), waits
 // until every event handed over has been consumed, so that the listing
@@ -68,14 +68,23 @@ void ra_listing_point(void);
 // For produce: hands over the event ra_claim gave, filled.  A directory
 // named by an RA_FILE (file.dir) or RA_LEAVE event now belongs to the run
 // until its RA_LEAVE is consumed.  Events reach the readers and the
-// consumer in batches: at the latest with ra_hand_over, ra_listing_point,
+// consumer in batches: at the latest with ra_open_dir, ra_listing_point,
 // a ra_claim that finds the ring full, or the end of produce.
 void ra_publish(struct ra_event *e);
 
-// For produce, before a call that may wait on the device (opening a
-// directory): lets the readers and the consumer have every event published
-// so far.
-void ra_hand_over(void);
+// For produce: plat_dir_open(path) when parent is PLAT_NO_DIR, else
+// plat_dir_open_sub(parent, path, name).  First lets the readers and the
+// consumer have every event published so far (the open may wait on the
+// device), and, where the open-file limit is near, waits until the events
+// in flight have given back enough descriptors.  The directory counts
+// against the limit until it is closed by ra_close_dir or by the
+// consumption of its RA_LEAVE event.  The readers read ahead only as far
+// as the descriptors left over allow.
+plat_dir ra_open_dir(plat_dir parent, const char *path, const char *name);
+
+// For produce: closes a directory from ra_open_dir that was not handed
+// over in an RA_LEAVE event (PLAT_NO_DIR is allowed).
+void ra_close_dir(plat_dir d);
 
 // Stops a run in progress, from the thread that called ra_run (inside
 // consume or idle): no further event is consumed, reads in flight are

@@ -198,14 +198,13 @@ static bool enter_directory(plat_dir parent, const char *dir, const char *name) 
   // that is said, so that a summary never hides it.
   if (!join_path_quietly(g_searchstr, PATH_BUF, dir, "*.*"))
     return emit(RA_MESSAGE, dir, "", MSG_TOO_LONG);
-  ra_hand_over();
-  plat_dir d = parent == PLAT_NO_DIR ? plat_dir_open(dir) : plat_dir_open_sub(parent, dir, name);
+  plat_dir d = ra_open_dir(parent, dir, name);
   if (d == PLAT_NO_DIR)
     return emit(RA_MESSAGE, dir, "", MSG_UNLISTED, -1, errno);
   bool going = true;
   if (plat_dir_is_pseudo(d)) {
     going = emit(RA_MESSAGE, dir, "", MSG_PSEUDO);
-    plat_dir_close(d);
+    ra_close_dir(d);
     return going;
   }
   if (g_settings->recurse) {
@@ -213,7 +212,7 @@ static bool enter_directory(plat_dir parent, const char *dir, const char *name) 
     struct plat_find *h = list_first(d, g_searchstr, &fd);
     if (h == NULL && errno != ENOENT) {  // ENOENT: nothing in it (a bare drive root)
       going = emit(RA_MESSAGE, dir, "", MSG_UNLISTED, -1, errno);
-      plat_dir_close(d);
+      ra_close_dir(d);
       return going;
     }
     if (h != NULL)
@@ -226,7 +225,7 @@ static bool enter_directory(plat_dir parent, const char *dir, const char *name) 
   // this last event is consumed, after them.
   if (going && emit(RA_LEAVE, dir, "", 0, -1, 0, d))
     return true;
-  plat_dir_close(d);
+  ra_close_dir(d);
   return false;
 }
 
@@ -280,11 +279,11 @@ static void walk_from(void *dir) {
 }
 
 static void scan_only(void *dir) {
-  plat_dir d = plat_dir_open((const char *)dir);  // PLAT_NO_DIR: the listings go by path
+  plat_dir d = ra_open_dir(PLAT_NO_DIR, (const char *)dir, NULL);  // PLAT_NO_DIR: by path
   if (scan_open_directory(d, (const char *)dir) && d != PLAT_NO_DIR &&
       emit(RA_LEAVE, (const char *)dir, "", 0, -1, 0, d))
     return;
-  plat_dir_close(d);
+  ra_close_dir(d);
 }
 
 int walk_directory(const char *dir) {

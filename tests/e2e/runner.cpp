@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -183,6 +184,9 @@ run_result run_kivor(const std::vector<std::string> &args, const run_options &op
       putenv(const_cast<char *>(e.c_str()));
     if (!mark.empty())
       putenv(const_cast<char *>(mark.c_str()));
+    struct rlimit files = {(rlim_t)opt.open_files, (rlim_t)opt.open_files};
+    if (opt.open_files > 0 && setrlimit(RLIMIT_NOFILE, &files) != 0)
+      _exit(126);
     execvp(argv[0], argv.data());
     _exit(127);
   }

@@ -27,6 +27,7 @@ struct run_options {
   std::string input;              // bytes fed to standard input
   std::vector<std::string> env;   // extra NAME=VALUE settings
   int timeout_seconds = 60;       // the program is killed after this
+  int open_files = 0;             // POSIX: its open-file limit, soft and hard (0: inherited)
 };
 
 // Runs the program with args and returns what it wrote and its status.

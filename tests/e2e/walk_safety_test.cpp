@@ -1,10 +1,14 @@
 // What the walk never reads and what it never passes over in silence:
 // pseudo file systems, subdirectories swapped for links while the walk runs,
 // directories that cannot be listed and files that cannot be read.
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/fanotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <functional>
@@ -36,6 +40,60 @@ TEST(WalkSafety, PseudoFileSystemsAreSkippedAndSaid) {
             run_err(dir_line(t, "") + "couldn't open " + shown(t, "version") + "\n" +
                         "not a disk file system, skipped: /proc/\n",
                     2, 1));
+}
+
+// The same for a file of /proc bound over an entry of a disk tree (as root):
+// it is refused before anything is read from it, as a link to it is.
+TEST(WalkSafety, PseudoFileBoundIntoTheTreeIsNotRead) {
+  POSIX_TARGET_ONLY("bind mounts are Linux's");
+  temp_tree t;
+  t.write("k.pgp", kKey);
+  t.write("VERSION.TXT", "");
+  struct bound {
+    std::string at;
+    int err;
+    explicit bound(const std::string &on)
+        : at(on), err(mount("/proc/version", on.c_str(), nullptr, MS_BIND, nullptr) ? errno : 0) {}
+    ~bound() {
+      if (err == 0)
+        umount2(at.c_str(), MNT_DETACH);
+    }
+  } b(t.path("VERSION.TXT"));
+  if (b.err != 0)
+    GTEST_SKIP() << "bind mount refused (needs root): " << strerror(b.err);
+  run_result r = run_kivor({arg_path(t, "")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(normalise(r.out), run_out(hit(shown(t, "k.pgp"), "public key certificate")));
+  EXPECT_EQ(normalise(r.err),
+            run_err(dir_line(t, "") + "couldn't open " + shown(t, "VERSION.TXT") + "\n", 2, 1));
+}
+
+// Reading a listing or a file sets its access time; the walk leaves them
+// as they were (O_NOATIME, allowed to the owner: the test made the tree).
+TEST(WalkSafety, AccessTimesAreLeftAlone) {
+  POSIX_TARGET_ONLY("O_NOATIME is Linux's");
+  temp_tree t;
+  t.write("a/b/k.pgp", kKey);
+  t.mkdir("probe");
+  const struct timespec old[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
+  auto atime = [&](const std::string &rel) {
+    struct stat st;
+    return stat(t.path(rel).c_str(), &st) == 0 ? st.st_atim.tv_sec : -1;
+  };
+  // probe tells whether this file system keeps access times at all.
+  const char *rels[] = {"probe", "", "a", "a/b", "a/b/k.pgp"};
+  for (const char *rel : rels)
+    ASSERT_EQ(utimensat(AT_FDCWD, t.path(rel).c_str(), old, 0), 0) << rel;
+  int fd = open(t.path("probe").c_str(), O_RDONLY | O_DIRECTORY);
+  char dents[4096];
+  (void)!syscall(SYS_getdents64, fd, dents, sizeof dents);
+  close(fd);
+  if (atime("probe") == old[0].tv_sec)
+    GTEST_SKIP() << "this file system keeps no access times (noatime)";
+  run_result r = run_kivor({arg_path(t, ""), "-r", "-d"});
+  EXPECT_EQ(r.status, 0);
+  for (size_t i = 1; i < sizeof rels / sizeof rels[0]; i++)
+    EXPECT_EQ(atime(rels[i]), old[0].tv_sec) << "'" << rels[i] << "'";
 }
 
 // While the program is in in/a, another process swaps in/b for a link to a
