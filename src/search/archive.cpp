@@ -15,6 +15,7 @@
 #include "run/startup.h"
 #include "search/lists.h"
 #include "search/pathjoin.h"
+#include "unpack/known.h"
 #include "unpack/sfx.h"
 #include "unpack/unpack.h"
 
@@ -22,6 +23,8 @@ bool has_archive_extension(const char *name) {
   static const char *const extensions[] = {
       "ZIP", "LZH", "LHA", "TAR", "TGZ", "TAZ", "GZ",  "Z",   "BZ2",
       "XZ",  "LZMA", "ZST", "7Z", "CAB", "RAR", "ISO", "CPIO", "AR", "XAR", "ARJ",
+      // recognised, not read: said so
+      "SIT", "CPT", "ARC", "PAK", "ZOO", "HPK", "UC2",
   };
   const char *last = strrchr(name, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : name, '.');
@@ -82,6 +85,8 @@ bool archive_signature(const unsigned char *b, long n) {
       return true;
   if (n >= 7 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-')
     return true;  // lha
+  if (unpack_known_unread(b, n, "") != NULL)
+    return true;
   if (n >= 512 && b[0] != 0 && (memcmp(b + 257, "ustar", 5) == 0 || tar_checksum_field(b)))
     return true;
   if (n >= READ_SIZE) {  // an ISO 9660 image begins with an empty system area
@@ -408,7 +413,12 @@ static int search_container(struct unpack_source *src, size_t name_len) {
     member_name[name_len] = '\0';
     return SEARCHED;
   }
-  return NOT_ARCHIVE;
+  const char *known = unpack_known_unread(src->memory, (long)src->held, src->name);
+  if (known == NULL)
+    return NOT_ARCHIVE;
+  member_name[name_len] = '\0';
+  fprintf(stderr, "%s: %s archive, not searched\n", member_name, known);
+  return SEARCHED;
 }
 
 // True when the MZ program open as h, whose first n bytes are first,

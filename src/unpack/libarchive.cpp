@@ -362,6 +362,18 @@ static bool drain(struct la_reader *r) {
   }
 }
 
+// True when the member named path of an ar library is one of its tables
+// (symbols, long names), not a member of its own.
+static bool library_table(struct la_reader *r, const char *path) {
+  static const char *const tables[] = {"/", "//", "/SYM64/", "__.SYMDEF", "__.SYMDEF SORTED"};
+  if ((archive_format(r->a) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_AR)
+    return false;
+  for (const char *t : tables)
+    if (strcmp(path, t) == 0)
+      return true;
+  return false;
+}
+
 static int la_next(void *reader, struct unpack_member *m) {
   struct la_reader *r = (struct la_reader *)reader;
   int s;
@@ -395,7 +407,7 @@ static int la_next(void *reader, struct unpack_member *m) {
   if (path == NULL && (path = archive_entry_pathname_utf8(e)) == NULL)
     path = "?";
   m->path = path;
-  m->regular = archive_entry_filetype(e) == AE_IFREG;
+  m->regular = archive_entry_filetype(e) == AE_IFREG && !library_table(r, path);
   m->second_name = archive_entry_hardlink(e) != NULL && archive_entry_size(e) == 0;
   m->encrypted = archive_entry_is_encrypted(e);
   return UNPACK_OK;

@@ -34,7 +34,7 @@ la_ssize_t append(struct archive *, void *out, const void *buffer, size_t size) 
 }
 
 // An archive of the members, in their order: format "zip" (with the
-// writer's options), "tar.gz" or "tar".
+// writer's options), "tar.gz", "tar" or "ar".
 std::string make_archive(const std::string &format, const std::vector<member> &members,
                          const char *options = "zip:compression=deflate") {
   std::string out;
@@ -43,6 +43,8 @@ std::string make_archive(const std::string &format, const std::vector<member> &m
     archive_write_set_format_zip(a);
     archive_write_set_passphrase(a, "secret");
     EXPECT_EQ(archive_write_set_options(a, options), ARCHIVE_OK) << options;
+  } else if (format == "ar") {
+    archive_write_set_format_ar_svr4(a);
   } else {
     archive_write_set_format_pax_restricted(a);
     if (format == "tar.gz")
@@ -329,15 +331,22 @@ TEST(Archives, DosAndWindowsContainers) {
   t.write("KIT.EXE", stub + zip);
   stub[4] = 3;  // three pages: the ZIP is part of the program
   t.write("PROG.EXE", stub + zip + std::string(22, '\0'));
+  // A library's symbol table is no member; a ZOO archive is said, not read.
+  t.write("lib.ar", make_archive("ar", {{"/", std::string(8, '\0')}, {"KEYS.ASC", kArmour}}));
+  std::string zoo = "ZOO 2.10 Archive.\x1a" + std::string(60, '\0');
+  zoo.replace(20, 4, "\xDC\xA7\xC4\xFD");
+  t.write("OLD.ZOO", zoo);
   std::string hits = hit(in(t, "keys.pg_", "keys.pgp"), "public key certificate", 200) +
                      hit(in(t, "KIT.EXE", "KEYS.ASC"), "ascii armored key", 200) +
+                     hit(in(t, "lib.ar", "KEYS.ASC"), "ascii armored key", 200) +
                      hit(in(t, "SIG.AS_", "SIG.ASC"), "ascii armored key", 200) +
                      hit(in(t, "SOME.KWJ", "KEYS.ASC"), "ascii armored key", 200);
   run_options opt;
   opt.cwd = t.root();
   run_result r = run_kivor({"-a", "-w", "200"}, opt);
   EXPECT_EQ(normalise(r.out), run_out(hits));
-  EXPECT_EQ(normalise(r.err), run_err(dir_line(t, ""), 9, 4));
+  EXPECT_EQ(normalise(r.err),
+            run_err(dir_line(t, "") + shown(t, "OLD.ZOO") + ": ZOO archive, not searched\n", 12, 5));
 
   std::string samples = corpus_dir().empty() ? "" : corpus_dir() + "/archives";
   if (samples.empty())
