@@ -422,21 +422,20 @@ static int search_container(struct unpack_source *src, size_t name_len) {
 }
 
 // True when the MZ program open as h, whose first n bytes are first,
-// carries an archive after it: a ZIP's end record at the file's end, or an
-// archive's start where the program ends.  Two small reads at most.
+// carries an archive after it: an archive's start where the program ends,
+// or a ZIP's end record at the file's end.  A program with nothing after
+// it costs no read; one with data after it, two small reads at most.
 static bool self_extractor(plat_handle h, const unsigned char *first, long n) {
   static uint8_t look[SFX_LOOK];
   int64_t size = plat_seek(h, 0, 2);
-  if (size < SFX_TAIL)
-    return false;
-  if (plat_seek(h, size - SFX_TAIL, 0) == size - SFX_TAIL && plat_read(h, look, SFX_TAIL) == SFX_TAIL &&
-      sfx_zip_end(look, SFX_TAIL))
-    return true;
   int64_t at = sfx_overlay(first, n, size);
   if (at < 0 || plat_seek(h, at, 0) != at)
     return false;
   long got = plat_read(h, look, SFX_LOOK);
-  return got > 0 && sfx_archive_at(look, got);
+  if (got > 0 && sfx_archive_at(look, got))
+    return true;
+  return size - SFX_TAIL >= at && plat_seek(h, size - SFX_TAIL, 0) == size - SFX_TAIL &&
+         plat_read(h, look, SFX_TAIL) == SFX_TAIL && sfx_zip_end(look, SFX_TAIL);
 }
 
 bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n) {
