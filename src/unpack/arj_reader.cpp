@@ -77,15 +77,7 @@ static const char *read_header(struct arj_reader *r) {
 // The decoder's compressed bytes: the member's, no more.
 static long pull(void *reader, uint8_t *into, size_t count) {
   struct arj_reader *r = (struct arj_reader *)reader;
-  if ((int64_t)count > r->left)
-    count = (size_t)r->left;
-  if (count == 0)
-    return 0;
-  unpack_poll();
-  long got = unpack_source_read(r->src, into, count);
-  if (got > 0)
-    r->left -= got;
-  return got;
+  return unpack_source_pull(r->src, &r->left, into, count);
 }
 
 static int arj_open(struct unpack_source *src, const uint8_t *first, long n, void **reader) {

@@ -6,23 +6,6 @@ bool unpack_available(void) {
   return false;
 }
 
-static int none_open(struct unpack_source *, const uint8_t *, long, void **) {
-  return UNPACK_NONE;
-}
-
-static int none_next(void *, struct unpack_member *) {
-  return UNPACK_END;
-}
-
-static long none_read(void *, uint8_t *, size_t) {
-  return -1;
-}
-
-static const char *none_error(void *) {
-  return "no archive reader";
-}
-
-static void none_close(void *) {}
-
 extern const struct unpack_format unpack_libarchive;
-const struct unpack_format unpack_libarchive = {"libarchive", none_open, none_next, none_read, none_error, none_close};
+const struct unpack_format unpack_libarchive = {"libarchive",      unpack_none_open,  unpack_none_next,
+                                                unpack_none_read,  unpack_none_error, unpack_none_close};

@@ -148,15 +148,7 @@ static int zip_open(struct unpack_source *src, const uint8_t *first, long n, voi
 // The current member's compressed bytes, no more.
 static long pull(void *reader, uint8_t *into, size_t count) {
   struct zip_reader *r = (struct zip_reader *)reader;
-  if ((int64_t)count > r->left)
-    count = (size_t)r->left;
-  if (count == 0)
-    return 0;
-  unpack_poll();
-  long got = unpack_source_read(r->src, into, count);
-  if (got > 0)
-    r->left -= got;
-  return got;
+  return unpack_source_pull(r->src, &r->left, into, count);
 }
 
 static int zip_next(void *reader, struct unpack_member *m) {

@@ -62,6 +62,11 @@ long unpack_source_block(struct unpack_source *src, const uint8_t **block);
 // not both.
 long unpack_source_read(struct unpack_source *src, uint8_t *out, size_t count);
 
+// unpack_source_read of at most *left bytes, which it lowers by what it
+// gives, looking for a stop first: a member's compressed bytes, for a
+// decoder's pull.
+long unpack_source_pull(struct unpack_source *src, int64_t *left, uint8_t *out, size_t count);
+
 // Where the next byte of src lies.
 int64_t unpack_source_tell(const struct unpack_source *src);
 
@@ -120,6 +125,14 @@ struct unpack_format {
   // Ends the reader.
   void (*close)(void *reader);
 };
+
+// The routines of a row whose format this build cannot read: open takes
+// nothing.
+int unpack_none_open(struct unpack_source *src, const uint8_t *first, long n, void **reader);
+int unpack_none_next(void *reader, struct unpack_member *m);
+long unpack_none_read(void *reader, uint8_t *out, size_t count);
+const char *unpack_none_error(void *reader);
+void unpack_none_close(void *reader);
 
 // The formats, in the order they are tried; NULL after the last.
 extern const struct unpack_format *const unpack_formats[];
