@@ -58,8 +58,9 @@ static bool read_at(struct zip_reader *r, int64_t offset, uint8_t *out, size_t c
          unpack_source_read(r->src, out, count) == (long)count;
 }
 
-// Finds the end record; false when there is none.  Sets the directory's
-// place, its entry count and the shift of the stated offsets.
+// Finds the end record; false when there is none (or it belongs to one
+// volume of several: r->why then says so).  Sets the directory's place, its
+// entry count and the shift of the stated offsets.
 static bool find_end(struct zip_reader *r) {
   int64_t size = unpack_source_seek(r->src, 0, 2);
   if (size < END_RECORD)
@@ -75,8 +76,10 @@ static bool find_end(struct zip_reader *r) {
       const uint8_t *e = r->block + i;
       if (memcmp(e, "PK\5\6", 4) != 0 || start + i + END_RECORD + get16(e + 20) > size)
         continue;
-      if (get16(e + 4) != 0 || get16(e + 6) != 0)
-        return false;  // one volume of several: not for this reader
+      if (get16(e + 4) != 0 || get16(e + 6) != 0) {
+        r->why = "one volume of a multi-volume set, not searched";
+        return false;
+      }
       uint32_t dir_size = get32(e + 12), dir_offset = get32(e + 16);
       int64_t at = start + i - (int64_t)dir_size;
       if (at < 0 || dir_offset == 0xFFFFFFFF)
@@ -140,7 +143,7 @@ static int zip_open(struct unpack_source *src, const uint8_t *first, long n, voi
   r->why = NULL;
   r->left = 0;
   bool ours = find_end(r) && old_methods(r);
-  if (!unpack_source_rewind(src))
+  if (!unpack_source_rewind(src) || (plain && r->why != NULL))
     return UNPACK_FAILED;
   return ours ? UNPACK_OK : UNPACK_NONE;
 }
