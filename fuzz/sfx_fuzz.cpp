@@ -9,7 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   long n = (long)size;
-  for (int64_t file : {(int64_t)size, (int64_t)size + 1, (int64_t)1 << 32}) {
+  const int64_t files[] = {(int64_t)size, (int64_t)size + 1, (int64_t)1 << 32};
+  for (int64_t file : files) {
     int64_t at = sfx_overlay(data, n, file);
     FUZZ_CHECK(at == -1 || (at > 0 && at < file));
   }
