@@ -1,15 +1,17 @@
 // ZIP archives that hold members shrunk (method 1), reduced (2 to 5) or
-// imploded (6), as PKZIP 1.x made them: read here from their central
-// directory, with the decoders of shrink.h, reduce.h and implode.h (and
-// zlib's inflate for the deflated members such an archive may also hold,
-// and stored ones).  Every other ZIP is left to libarchive: this module
-// takes an archive only when its directory names one of those methods, and
-// only from a source that can seek (the directory is at the end).  A
-// self-extracting archive (a program before it) is read the same, its
-// offsets corrected by where the directory really lies.
+// imploded (6), as PKZIP 1.x made them, or deflated with a 64 KiB window
+// (method 9), which libarchive does not read: read here from their central
+// directory, with the decoders of shrink.h, reduce.h, implode.h and
+// deflate64.h (and zlib's inflate for the deflated members such an archive
+// may also hold, and stored ones).  Every other ZIP is left to libarchive:
+// this module takes an archive only when its directory names one of those
+// methods, and only from a source that can seek (the directory is at the
+// end).  A self-extracting archive (a program before it) is read the same,
+// its offsets corrected by where the directory really lies.
 #include <string.h>
 
 #include "run/startup.h"
+#include "unpack/deflate64.h"
 #include "unpack/implode.h"
 #include "unpack/inflate.h"
 #include "unpack/reduce.h"
@@ -40,6 +42,7 @@ struct zip_reader {
   struct reduce_state reduce;
   struct implode_state implode;
   struct inflate_state inflate;
+  struct deflate64_state deflate64;
 };
 
 static struct zip_reader *readers[UNPACK_MAX_DEPTH + 1];  // by depth, made on first use
@@ -109,7 +112,8 @@ static bool read_entry(struct zip_reader *r) {
   return true;
 }
 
-// True when the directory names a member shrunk, reduced or imploded.  The
+// True when the directory names a member shrunk, reduced, imploded or
+// deflated with the 64 KiB window.  The
 // directory is read on to find one, so that other archives cost nothing
 // more than their directory.
 static bool old_methods(struct zip_reader *r) {
@@ -120,7 +124,7 @@ static bool old_methods(struct zip_reader *r) {
     if (!read_entry(r))
       break;
     unsigned method = get16(r->entry + 10);
-    found = method >= 1 && method <= 6;
+    found = (method >= 1 && method <= 6) || method == 9;
   }
   r->dir_at = first;
   return found;
@@ -202,6 +206,9 @@ static int zip_next(void *reader, struct unpack_member *m) {
     case 8:
       inflate_member_init(&r->inflate, pull, r, size);
       break;
+    case 9:
+      deflate64_init(&r->deflate64, pull, r, size);
+      break;
     default:
       r->why = "a compression method KIVOR lacks";
   }
@@ -230,6 +237,10 @@ static long zip_read(void *reader, uint8_t *out, size_t count) {
     case 8:
       got = inflate_member_read(&r->inflate, out, count);
       error = r->inflate.error;
+      break;
+    case 9:
+      got = deflate64_read(&r->deflate64, out, count);
+      error = r->deflate64.error;
       break;
     default:
       got = reduce_read(&r->reduce, out, count);

@@ -111,6 +111,12 @@ struct bit_writer {
       put(((c >> i) & 1u) ^ 1u, 1);
     return *this;
   }
+  // A Huffman code as deflate sends it: first bit first.
+  bit_writer &huff(unsigned c, int len) {
+    for (int i = len - 1; i >= 0; i--)
+      put((c >> i) & 1u, 1);
+    return *this;
+  }
   std::string bytes() const { return held > 0 ? out + (char)hold : out; }
 };
 
