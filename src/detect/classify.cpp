@@ -285,7 +285,7 @@ static void open_as_archive_only(struct candidate *c) {
     if (c->n < 0) {
       fprintf(stderr, "couldn't read %s: %s\n", shown_name(c->path), strerror(c->read_errno));
     } else {
-      search_archive(c->fh, c->path, c->data, c->n);
+      search_archive(c->fh, c->path, c->data, c->n, c->id.size);
     }
   }
   discard_candidate(c);
@@ -341,7 +341,7 @@ void examine_candidate(struct candidate *c) {
     // -a: the first bytes tell whether it is an archive; an archive's own
     // bytes are not judged, its members are.  The reader moves the file's
     // position: -c reads on from n again.
-    archive = search_archive(c->fh, pg_check_path, c->data, n);
+    archive = search_archive(c->fh, pg_check_path, c->data, n, c->id.size);
     if (!archive && g_settings->confirm && plat_seek(c->fh, n, 0) != n)
       n = -1;
   }

@@ -35,6 +35,7 @@ static void set_id(const struct statx *sx, struct plat_file_id *id) {
   if (id != NULL) {
     id->volume = (uint64_t)makedev(sx->stx_dev_major, sx->stx_dev_minor);  // st_dev's value
     id->index = (uint64_t)sx->stx_ino;
+    id->size = (sx->stx_mask & STATX_SIZE) != 0 ? (int64_t)sx->stx_size : -1;
   }
 }
 
@@ -108,7 +109,7 @@ plat_handle plat_open_read_in(plat_dir d, const char *path, int regular,
       return PLAT_INVALID_HANDLE;
   }
   struct statx sx;
-  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO, &sx) != 0 || !S_ISREG(sx.stx_mode) ||
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_SIZE, &sx) != 0 || !S_ISREG(sx.stx_mode) ||
       ((link || may_be_mounted_over(&sx)) && plat_fd_on_pseudo_fs(fd))) {
     close(fd);
     errno = EINVAL;

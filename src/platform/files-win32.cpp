@@ -26,6 +26,7 @@ static HANDLE to_win(plat_handle h) {
 static void set_id(const BY_HANDLE_FILE_INFORMATION *info, struct plat_file_id *id) {
   id->volume = info->dwVolumeSerialNumber;
   id->index = (uint64_t)info->nFileIndexHigh << 32 | info->nFileIndexLow;
+  id->size = (int64_t)((uint64_t)info->nFileSizeHigh << 32 | info->nFileSizeLow);
 }
 
 // CreateFileA with the arguments the scanner has always used: read access,

@@ -60,6 +60,7 @@ FILE *plat_open_output(const char *path, int append) {
 static int from_stat(const struct stat *st, struct plat_file_id *id) {
   id->volume = (uint64_t)st->st_dev;
   id->index = (uint64_t)st->st_ino;
+  id->size = (int64_t)st->st_size;
   return 1;
 }
 

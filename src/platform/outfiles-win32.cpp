@@ -22,6 +22,7 @@ static int handle_id(HANDLE h, struct plat_file_id *id) {
     return 0;
   id->volume = info.dwVolumeSerialNumber;
   id->index = (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow;
+  id->size = (int64_t)((uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow);
   return 1;
 }
 

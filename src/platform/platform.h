@@ -138,6 +138,7 @@ void plat_close(plat_handle h);
 struct plat_file_id {
   uint64_t volume;
   uint64_t index;
+  int64_t size;  // its size when it was opened for reading; -1 where not known
 };
 
 inline bool plat_same_file(const struct plat_file_id *a, const struct plat_file_id *b) {

@@ -81,7 +81,7 @@ bool archive_signature(const unsigned char *b, long n) {
       {"\x60\xEA", 2},                        // arj
   };
   for (const auto &m : magics)
-    if (starts(b, n, m.magic, m.len))
+    if (n > 0 && b[0] == (unsigned char)m.magic[0] && starts(b, n, m.magic, m.len))
       return true;
   if (n >= 7 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-')
     return true;  // lha
@@ -423,24 +423,28 @@ static int search_container(struct unpack_source *src, size_t name_len) {
 
 // True when the MZ program open as h, whose first n bytes are first,
 // carries an archive after it: an archive's start where the program ends,
-// or a ZIP's end record at the file's end.  A program with nothing after
-// it costs no read; one with data after it, two small reads at most.
-static bool self_extractor(plat_handle h, const unsigned char *first, long n) {
+// or, for a program whose end the header does not tell (a DOS stub before
+// a 16-bit Windows program), a ZIP's end record at the file's end.  A
+// program with nothing after it costs no read; one with data after it, one
+// small read (two without its end).
+static bool self_extractor(plat_handle h, const unsigned char *first, long n, int64_t size) {
   static uint8_t look[SFX_LOOK];
-  int64_t size = plat_seek(h, 0, 2);
+  if (size < 0)
+    size = plat_seek(h, 0, 2);
   int64_t at = sfx_overlay(first, n, size);
   if (at < 0 || plat_seek(h, at, 0) != at)
     return false;
   long got = plat_read(h, look, SFX_LOOK);
   if (got > 0 && sfx_archive_at(look, got))
     return true;
-  return size - SFX_TAIL >= at && plat_seek(h, size - SFX_TAIL, 0) == size - SFX_TAIL &&
-         plat_read(h, look, SFX_TAIL) == SFX_TAIL && sfx_zip_end(look, SFX_TAIL);
+  return !sfx_windows_program(first, n) && size - SFX_TAIL >= at &&
+         plat_seek(h, size - SFX_TAIL, 0) == size - SFX_TAIL && plat_read(h, look, SFX_TAIL) == SFX_TAIL &&
+         sfx_zip_end(look, SFX_TAIL);
 }
 
-bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n) {
+bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n, int64_t size) {
   if (n <= 0 || (!has_archive_extension(name) && !archive_signature(first, n) &&
-                 !(n >= 2 && first[0] == 'M' && first[1] == 'Z' && self_extractor(h, first, n))))
+                 !(n >= 2 && first[0] == 'M' && first[1] == 'Z' && self_extractor(h, first, n, size))))
     return false;
   if (member_name == NULL && (member_name = (char *)run_alloc(WIDE_BUF)) == NULL)
     return false;

@@ -71,10 +71,11 @@ bool archive_search_available(void);
 
 // Searches the file open as h, named name (its full name), whose first n
 // bytes are at first, as an archive, when its name or those bytes make it a
-// candidate.  Returns true when the file was read as an archive (its
+// candidate (or it is a program with an archive after it); size is the
+// file's size, or -1 when it is not known.  Returns true when the file was read as an archive (its
 // members examined, or a message written about it); false when it is no
 // archive, with g_inbuf and the shortening buffers untouched.  Moves the
 // position of h.  Ends the run on a user abort.
-bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n);
+bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n, int64_t size);
 
 #endif  // KIVOR_SEARCH_ARCHIVE_H_

@@ -6,7 +6,7 @@
 #include "unpack/arj.h"
 
 enum {
-  PADDING = 512,  // how far after the program an archive may begin
+  PADDING = 64,  // how far after the program an archive may begin
 };
 
 static unsigned get16(const uint8_t *b) {
@@ -17,13 +17,20 @@ static uint32_t get32(const uint8_t *b) {
   return (uint32_t)get16(b) | (uint32_t)get16(b + 2) << 16;
 }
 
+bool sfx_windows_program(const uint8_t *b, long n) {
+  if (n < 64 || b[0] != 'M' || b[1] != 'Z')
+    return false;
+  uint32_t pe = get32(b + 0x3C);
+  return pe >= 64 && (int64_t)pe + 24 <= n && memcmp(b + pe, "PE\0\0", 4) == 0;
+}
+
 int64_t sfx_overlay(const uint8_t *b, long n, int64_t size) {
   if (n < 64 || b[0] != 'M' || b[1] != 'Z')
     return -1;
   unsigned last = get16(b + 2), pages = get16(b + 4);
   int64_t end = pages == 0 ? 0 : (int64_t)(pages - (last != 0)) * 512 + last;
   uint32_t pe = get32(b + 0x3C);
-  if (pe >= 64 && (int64_t)pe + 24 <= n && memcmp(b + pe, "PE\0\0", 4) == 0) {
+  if (sfx_windows_program(b, n)) {
     unsigned sections = get16(b + pe + 6), optional = get16(b + pe + 20);
     int64_t table = (int64_t)pe + 24 + optional;
     if (table + 40 * (int64_t)sections > n)
@@ -44,14 +51,28 @@ bool sfx_archive_at(const uint8_t *b, long n) {
   for (long i = 0; i < reach; i++) {
     const uint8_t *p = b + i;
     long left = n - i;
-    if (left >= 4 && (memcmp(p, "PK\3\4", 4) == 0 || memcmp(p, "MSCF", 4) == 0))
-      return true;
-    if (left >= 6 && memcmp(p, "Rar!\x1A\x07", 6) == 0)
-      return true;
     if (left >= 7 && p[2] == '-' && p[3] == 'l' && (p[4] == 'h' || p[4] == 'z') && p[6] == '-')
-      return true;
+      return true;  // lha: a header's size and sum, then its method
+    switch (p[0]) {  // the first byte, so that most places cost one test
+      case 'P':
+        if (left >= 4 && memcmp(p, "PK\3\4", 4) == 0)
+          return true;
+        break;
+      case 'M':
+        if (left >= 4 && memcmp(p, "MSCF", 4) == 0)
+          return true;
+        break;
+      case 'R':
+        if (left >= 6 && memcmp(p, "Rar!\x1A\x07", 6) == 0)
+          return true;
+        break;
+      case 0x60:
+        if (left >= 2 && p[1] == 0xEA && arj_find(p, left) == 0)
+          return true;
+        break;
+    }
   }
-  return arj_find(b, n) >= 0;
+  return false;
 }
 
 bool sfx_zip_end(const uint8_t *b, long n) {

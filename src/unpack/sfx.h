@@ -15,6 +15,10 @@ static const long SFX_TAIL = 22;    // bytes at the file's end, looked into for 
 // nothing follows the program.
 int64_t sfx_overlay(const uint8_t *b, long n, int64_t size);
 
+// True when the first n bytes b of an MZ program are those of a 32- or
+// 64-bit Windows (PE) program, whose sections tell where it ends.
+bool sfx_windows_program(const uint8_t *b, long n);
+
 // True when the n bytes at b, read where the data after a program begins,
 // start an archive of a kind that is read (a ZIP local header, an LHA
 // header, an ARJ main header, a CAB or RAR signature), allowing for a few
