@@ -19,7 +19,8 @@ static uint32_t armour_crc24(const uint8_t *bytes, long n) {
   return crc & 0xFFFFFF;
 }
 
-// One line of the text: [start, end) without its line end (LF, CR or CR LF);
+// One line of the text: [start, end) without its line end: LF, CR alone,
+// or CRs then LF (CR LF, and the CR CR LF of text converted twice);
 // next is where the following line starts; ended says a line end was seen
 // (a line without one runs to the end of the bytes read).
 struct text_line {
@@ -37,8 +38,13 @@ static bool get_line(const uint8_t *t, long n, long pos, text_line *l) {
   l->end = i;
   l->ended = i < n;
   l->next = i < n ? i + 1 : n;
-  if (i < n && t[i] == '\r' && i + 1 < n && t[i + 1] == '\n')
-    l->next = i + 2;
+  if (i < n && t[i] == '\r') {
+    long j = i + 1;
+    while (j < n && t[j] == '\r')
+      j++;
+    if (j < n && t[j] == '\n')
+      l->next = j + 1;
+  }
   return true;
 }
 
@@ -58,7 +64,8 @@ static bool starts_with(const uint8_t *t, const text_line *l, const char *s) {
 }
 
 // Armour types, and the part number of a multi-part message or file.
-enum { T_NONE, T_MESSAGE, T_KEY, T_SIGNATURE, T_SIGNED, T_FILE };
+// T_OTHER: a type outside the list, confirmed only by a matching CRC.
+enum { T_NONE, T_MESSAGE, T_KEY, T_SIGNATURE, T_SIGNED, T_FILE, T_OTHER };
 
 // ", PART n/m" or ", PART n" after a type: the part number, or 0.
 static long part_number(const uint8_t *s, long len) {
@@ -112,7 +119,8 @@ static int header_type(const uint8_t *t, const text_line *l, long *part) {
     if (ty.parts && (*part = part_number(name + k, len - k)) != 0)
       return ty.type;
   }
-  return T_NONE;
+  *part = 0;
+  return T_OTHER;
 }
 
 static int radix64_value(uint8_t c) {
@@ -151,9 +159,10 @@ struct block {
 };
 
 // Reads the block whose header line ends before pos: headers, body, CRC
-// line and end line.
-static int read_block(const uint8_t *t, long n, long pos, uint8_t *scratch, long scratch_size,
-                      block *b) {
+// line and end line.  loose takes any lines up to the first blank line as
+// headers (early programs wrote "Version 2.3a").
+static int read_block(const uint8_t *t, long n, long pos, bool loose, uint8_t *scratch,
+                      long scratch_size, block *b) {
   text_line l;
   // Armour headers up to a blank line.  A body that starts at once (its
   // blank line lost in transit) is taken as it is.
@@ -166,7 +175,9 @@ static int read_block(const uint8_t *t, long n, long pos, uint8_t *scratch, long
       pos = l.next;
       break;
     }
-    if (!is_armour_header(t, &l))
+    if (loose && starts_with(t, &l, "-----END PGP "))
+      return BLOCK_BAD;
+    if (!loose && !is_armour_header(t, &l))
       break;
     pos = l.next;
   }
@@ -227,15 +238,32 @@ static int read_block(const uint8_t *t, long n, long pos, uint8_t *scratch, long
   return BLOCK_OK;
 }
 
+// Signatures only, perhaps after a marker and one-pass packets (the
+// detached signatures of an OS/2 program).
+static bool signatures_only(int chain, uint64_t tags) {
+  const uint64_t allowed = (uint64_t)1 << 2 | (uint64_t)1 << 4 | (uint64_t)1 << 10;
+  return chain == CHAIN_SIGNATURE ||
+         (chain == CHAIN_ONE_PASS && (tags & ~allowed) == 0 && (tags & (uint64_t)1 << 2) != 0);
+}
+
 // What the block of type starting after the header line at pos confirms.
 // *status tells a cut block from a bad one.
 static int confirm_block(const uint8_t *t, long n, long pos, int type, long part, uint8_t *scratch,
                          long scratch_size, int *status) {
   block b;
-  *status = read_block(t, n, pos, scratch, scratch_size, &b);
+  bool loose = false;  // header lines not of the "Key: value" form
+  *status = read_block(t, n, pos, false, scratch, scratch_size, &b);
+  if (*status == BLOCK_BAD) {
+    *status = read_block(t, n, pos, true, scratch, scratch_size, &b);
+    loose = true;
+  }
   if (*status != BLOCK_OK)
     return ARMOUR_NONE;
   bool crc_ok = b.has_crc && b.crc == armour_crc24(scratch, b.size);
+  // Past the clean form (the header lines, the list of types) only the
+  // evidence counts: a matching CRC and packets that parse.
+  if ((loose || type == T_OTHER) && !crc_ok)
+    return ARMOUR_NONE;
   // A CRC line vouches for the bytes of its own block; the bytes of a part
   // after the first start mid-stream, so past that their clean body is all
   // there is to check.
@@ -243,19 +271,32 @@ static int confirm_block(const uint8_t *t, long n, long pos, int type, long part
     return ARMOUR_NONE;
   if (part > 1)
     return type == T_FILE ? ARMOUR_FILE : ARMOUR_MESSAGE;
-  int chain = parse_packet_chain(scratch, b.size, part == 1, NULL);
+  uint64_t tags;
+  int chain = parse_packet_chain_tags(scratch, b.size, part == 1, NULL, &tags);
+  int found = ARMOUR_NONE;
   switch (type) {
     case T_KEY:
-      return chain != CHAIN_NONE ? ARMOUR_KEY : ARMOUR_NONE;
+      found = chain != CHAIN_NONE ? ARMOUR_KEY : ARMOUR_NONE;
+      break;
     case T_SIGNATURE:
-      return chain == CHAIN_SIGNATURE ? ARMOUR_SIGNATURE : ARMOUR_NONE;
+      found = signatures_only(chain, tags) ? ARMOUR_SIGNATURE : ARMOUR_NONE;
+      break;
     case T_FILE:  // may hold bytes that are not packets: the CRC vouches
-      return chain != CHAIN_NONE || crc_ok ? ARMOUR_FILE : ARMOUR_NONE;
+      found = chain != CHAIN_NONE || crc_ok ? ARMOUR_FILE : ARMOUR_NONE;
+      break;
+    case T_MESSAGE:
+      if (chain != CHAIN_NONE)
+        found = chain == CHAIN_SIGNATURE && part == 0 ? ARMOUR_SIGNATURE : ARMOUR_MESSAGE;
+      break;
     default:
-      if (chain == CHAIN_NONE)
-        return ARMOUR_NONE;
-      return chain == CHAIN_SIGNATURE && part == 0 ? ARMOUR_SIGNATURE : ARMOUR_MESSAGE;
+      break;
   }
+  if (found != ARMOUR_NONE || !crc_ok || chain == CHAIN_NONE)
+    return found;
+  // A type that does not fit its packets: the packets name the kind.
+  if (chain == CHAIN_PUBLIC_KEY || chain == CHAIN_SECRET_KEY)
+    return ARMOUR_KEY;
+  return signatures_only(chain, tags) ? ARMOUR_SIGNATURE : ARMOUR_MESSAGE;
 }
 
 int find_armour(const uint8_t *text, long n, bool may_be_cut, uint8_t *scratch,

@@ -1,6 +1,8 @@
 // The confirming mode's decisions on small hand-made byte strings.
 #include "detect/confirm.h"
 
+#include <stdio.h>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -37,6 +39,10 @@ const std::string K = "99000f 032cb4d46e 0000 01 0009 01ff 0005 11";
 const std::string U = "b404 41424344";
 const std::string PKESK = "840d 03 0102030405060708 01 00089f";
 const std::string Z10 = "00000000000000000000";
+// The key K with public-key algorithm 100; a v3 ElGamal secret key whose
+// secret part is laid out in no known way.
+const std::string K100 = "99000f 032cb4d46e 0000 64 0009 01ff 0005 11";
+const std::string ELG = "950016 032cb4d46e 0000 10 0009 01ff 0002 02 0005 11 ffff0000";
 
 struct chain_case {
   const char *what;
@@ -71,6 +77,10 @@ TEST(PacketChain, AcceptsAndRejects) {
       {"BZip2", "c806 03 425a6839 31", false, CHAIN_COMPRESSED, false},
       {"uncompressed, a chain inside", "a019 00" + S, false, CHAIN_COMPRESSED, false},
       {"transfer padding", S + "1a1a0000", false, CHAIN_SIGNATURE, false},
+      {"private tags, binary", "fe03 000102 fd01 ff" + K + U, false, CHAIN_PUBLIC_KEY, false},
+      {"unknown key algorithm, user id", K100 + U, false, CHAIN_PUBLIC_KEY, false},
+      {"comment, unknown secret layout, user id", "d003616263" + ELG + U, false,
+       CHAIN_SECRET_KEY, false},
       {"cut by the read limit", "8817" + SB, true, CHAIN_SIGNATURE, true},
       {"ends at the read limit", S, true, CHAIN_SIGNATURE, true},
 
@@ -104,6 +114,11 @@ TEST(PacketChain, AcceptsAndRejects) {
       {"indeterminate length, not data", "8b" + SB, false, CHAIN_NONE, false},
       {"bare conventional data, no length", "a7" + Z10, false, CHAIN_NONE, false},
       {"unknown tag 15", "bc03 000000", false, CHAIN_NONE, false},
+      {"private tag, user id, nothing material", "fe03 000102" + U, false, CHAIN_NONE, false},
+      {"unknown key algorithm alone", K100 + "b00100", false, CHAIN_NONE, false},
+      {"unknown key algorithm, MPI bit count off",
+       "99000f 032cb4d46e 0000 64 0008 01ff 0005 11" + U, false, CHAIN_NONE, false},
+      {"unknown secret layout alone", ELG, false, CHAIN_NONE, false},
       {"nothing material", U, false, CHAIN_NONE, false},
       {"a lone header byte", "89", true, CHAIN_NONE, false},
   };
@@ -147,6 +162,32 @@ std::string block(const std::string &type, const std::string &body, const std::s
 }
 const std::string SIGA = block("SIGNATURE", SIG_BODY, "=Twx9\n");
 
+// bytes as radix-64 lines and a CRC line, after a BEGIN line of type and
+// the header lines head.
+std::string armoured(const std::string &type, const std::string &head, const std::string &h) {
+  static const char r64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::vector<uint8_t> b = hex(h);
+  uint32_t crc = 0xB704CE;
+  std::string body;
+  for (size_t i = 0; i < b.size(); i++) {
+    crc ^= (uint32_t)b[i] << 16;
+    for (int k = 0; k < 8; k++)
+      crc = crc << 1 & 0x1000000 ? (crc << 1 ^ 0x1864CFB) : crc << 1;
+  }
+  crc &= 0xFFFFFF;
+  for (size_t i = 0; i < b.size(); i += 3) {
+    uint32_t x = (uint32_t)b[i] << 16 | (i + 1 < b.size() ? b[i + 1] << 8 : 0) |
+                 (i + 2 < b.size() ? b[i + 2] : 0);
+    for (size_t k = 0; k < 4; k++)
+      body += i + k <= b.size() ? r64[(x >> (18 - 6 * k)) & 63] : '=';
+  }
+  std::string c;
+  for (int k = 0; k < 4; k++)
+    c += r64[(crc >> (18 - 6 * k)) & 63];
+  return "-----BEGIN PGP " + type + "-----\n" + head + "\n" + body + "\n=" + c +
+         "\n-----END PGP " + type + "-----\n";
+}
+
 struct armour_case {
   const char *what;
   std::string text;
@@ -156,9 +197,16 @@ struct armour_case {
 };
 
 TEST(Armour, FindsAndRejects) {
-  std::string crlf;
-  for (char c : "mail\n" + SIGA)
+  std::string crlf, crcrlf;
+  for (char c : "mail\n" + SIGA) {
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    crcrlf += c == '\n' ? std::string("\r\r\n") : std::string(1, c);
+  }
+  std::string one_pass_data = armoured("SIGNATURE", "",
+      "a803504750 900d 03000211 0102030405060708 01 ac0a 62 03616263 00000000 78" + S);
+  std::string one_pass_bare = one_pass_data;
+  one_pass_bare.erase(one_pass_bare.find("\n=") + 1, 6);  // its CRC line
+  const std::string old_header = "-----BEGIN PGP SIGNATURE-----\nVersion 2.3a\n\n" + SIG_BODY;
   const std::string signed_text = "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA1\n\nhello\n"
                                   "- -----BEGIN PGP MESSAGE-----\n";
   const armour_case cases[] = {
@@ -184,6 +232,15 @@ TEST(Armour, FindsAndRejects) {
        false, ARMOUR_FILE, false},
       {"a bad block, then a good one", block("SIGNATURE", "!!!!\n", "") + SIGA, false,
        ARMOUR_SIGNATURE, false},
+      {"CR CR LF lines", crcrlf, false, ARMOUR_SIGNATURE, false},
+      {"marker and one-pass before a signature",
+       armoured("SIGNATURE", "", "a803504750 900d 03000211 0102030405060708 01" + S), false,
+       ARMOUR_SIGNATURE, false},
+      {"header line not Key: value, CRC", old_header + "=Twx9\n-----END PGP SIGNATURE-----\n",
+       false, ARMOUR_SIGNATURE, false},
+      {"type outside the list, CRC", armoured("PUBLIC KEY", "", K + U), false, ARMOUR_KEY, false},
+      {"type that does not fit, CRC", armoured("SIGNATURE", "", K + U), false, ARMOUR_KEY, false},
+      {"marker and one-pass, then data, CRC", one_pass_data, false, ARMOUR_MESSAGE, false},
 
       {"armored file, no CRC", block("ARMORED FILE", "aGVsbG8sIHdvcmxkCg==\n", ""), false,
        ARMOUR_NONE, false},
@@ -198,6 +255,12 @@ TEST(Armour, FindsAndRejects) {
       {"a key where a signature belongs",
        block("SIGNATURE", "mQAPAyy01G4AAAEACQH/AAURtARBQkNE\n", ""), false, ARMOUR_NONE, false},
       {"unknown type", block("TEXT", SIG_BODY, ""), false, ARMOUR_NONE, false},
+      {"header line not Key: value, no CRC", old_header + "-----END PGP SIGNATURE-----\n", false,
+       ARMOUR_NONE, false},
+      {"type outside the list, CRC, no packets", armoured("PUBLIC KEY", "", "41424344"), false,
+       ARMOUR_NONE, false},
+      {"marker and one-pass, then data, no CRC", one_pass_bare,
+       false, ARMOUR_NONE, false},
       {"quoted in source", "s = \"-----BEGIN PGP SIGNATURE-----\";\n" + SIGA.substr(30), false,
        ARMOUR_NONE, false},
       {"more on the header line", "-----BEGIN PGP SIGNATURE-----\\n\\\n\n" + SIG_BODY, false,
@@ -219,6 +282,46 @@ TEST(Armour, FindsAndRejects) {
   EXPECT_EQ(find_armour((const uint8_t *)SIGA.data(), (long)SIGA.size(), false, scratch.data(),
                         8, NULL),
             ARMOUR_NONE);  // a scratch buffer too small for the text
+}
+
+// What the rules for unknown contents let through, tried on random bytes
+// behind each of them: private packets, a key of an unknown algorithm or
+// with an unknown secret part (each followed by a user id, so that only the
+// packet's own checks stand in the way), armour judged by its CRC alone.
+TEST(Confirm, LoosenedRulesKeepRandomDataOut) {
+  std::mt19937 rng(1993);
+  std::vector<uint8_t> scratch(CONFIRM_SCRATCH);
+  int confirmed = 0;
+  for (int round = 0; round < 6000; round++) {
+    std::string tail;
+    for (int k = 8 + rng() % 120; k > 0; k--) {
+      char two[3];
+      snprintf(two, sizeof two, "%02x", (unsigned)(rng() & 0xFF));
+      tail += two;
+    }
+    std::string h;
+    switch (round % 4) {
+      case 0: h = "fe" + tail; break;
+      case 1: h = "032cb4d46e 0000 64" + tail; break;
+      case 2: h = "032cb4d46e 0000 10" + tail; break;
+      default: h = tail; break;
+    }
+    size_t size = hex(h).size();
+    char len[3];
+    snprintf(len, sizeof len, "%02x", (unsigned)size);
+    std::string text;
+    if (round % 4 == 1)
+      text = as_text("c6" + std::string(len) + h + U);
+    else if (round % 4 == 2)
+      text = as_text("c5" + std::string(len) + h + U);
+    else if (round % 4 == 0)
+      text = as_text(h);
+    else
+      text = armoured("PUBLIC KEY", "Version 2.3a\n", h);
+    confirmed += confirm_buffer((const uint8_t *)text.data(), (long)text.size(), round & 1,
+                                scratch.data(), (long)scratch.size(), NULL) != CONFIRM_NONE;
+  }
+  EXPECT_EQ(confirmed, 0);
 }
 
 // Mutations of valid inputs, each in a buffer of its exact size: under the

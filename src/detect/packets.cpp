@@ -29,6 +29,7 @@ struct body_view {
   bool complete;
   bool bad;
   bool out;
+  bool loose;  // passed only by a rule for contents of an unknown kind
 };
 
 static bool stopped(const body_view *v) { return v->bad || v->out; }
@@ -85,7 +86,8 @@ static void require_used_up(body_view *v) {
 // ------------------------------------------------------------ algorithms
 
 // Public-key algorithms: RSA 1-3, ElGamal 16 and 20, DSA 17, ECDH 18,
-// ECDSA 19, EdDSA 22.  Everything else (21, the private range) is refused.
+// ECDSA 19, EdDSA 22.  Signatures and session keys with any other number
+// are refused; keys are read as a row of MPIs (check_key).
 static bool known_pk_algo(unsigned a) {
   return (a >= 1 && a <= 3) || (a >= 16 && a <= 20) || a == 22;
 }
@@ -227,6 +229,21 @@ static void read_secret_fields(body_view *v, unsigned version, unsigned algo) {
   skip(v, 2);  // checksum
 }
 
+// The key material of an algorithm outside the list: MPIs in the clear that
+// fill a public key's body; of a secret key, whose public and secret parts
+// cannot be told apart, the first MPI only.
+static void read_unknown_fields(body_view *v, bool secret) {
+  v->loose = true;
+  read_mpi(v, true);
+  if (secret) {
+    if (!stopped(v))
+      v->pos = v->avail;
+    return;
+  }
+  while (!stopped(v) && v->pos < v->avail)
+    read_mpi(v, true);
+}
+
 static void check_key(body_view *v, bool secret) {
   unsigned version = get8(v);
   require(v, version >= 2 && version <= 4);
@@ -234,12 +251,26 @@ static void check_key(body_view *v, bool secret) {
   if (version < 4)
     skip(v, 2);  // days of validity
   unsigned algo = get8(v);
-  require(v, known_pk_algo(algo) && algo != 21);
   if (stopped(v))
     return;
+  if (!known_pk_algo(algo)) {
+    read_unknown_fields(v, secret);
+    return;
+  }
   read_public_fields(v, algo);
-  if (secret)
-    read_secret_fields(v, version, algo);
+  if (secret && !stopped(v)) {
+    // A secret part laid out in a way of its own (early releases differ):
+    // the public part has passed, the rest is taken as it is.
+    body_view rest = *v;
+    read_secret_fields(&rest, version, algo);
+    require_used_up(&rest);
+    if (rest.bad) {
+      v->loose = true;
+      v->pos = v->avail;
+      return;
+    }
+    *v = rest;
+  }
   require_used_up(v);
 }
 
@@ -256,7 +287,7 @@ static void read_subpackets(body_view *v, long len) {
     v->bad = true;
     return;
   }
-  body_view area = {v->p + v->pos, 0, whole ? len : left, whole, false, false};
+  body_view area = {v->p + v->pos, 0, whole ? len : left, whole, false, false, false};
   while (area.pos < area.avail && !stopped(&area)) {
     unsigned first = get8(&area);
     long size = first;
@@ -358,12 +389,20 @@ static void check_deflate(body_view *v) {
   v->pos = v->avail;
 }
 
-static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int depth);
+// What a whole chain, nested ones included, has shown.
+struct chain_state {
+  uint64_t tags;  // bit t: a packet of tag t
+  bool loose;     // a packet passed only by a rule for unknown contents
+  bool witness;   // a key, signature or one-pass packet checked in full, or a user id
+};
+
+static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int depth,
+                       chain_state *st);
 
 // Compressed data: the algorithm (0 none, 1 ZIP, 2 ZLIB, 3 BZip2) and the
 // start of its stream.  The data is not inflated; an uncompressed body is
 // parsed as a chain of its own.
-static void check_compressed(body_view *v, int depth) {
+static void check_compressed(body_view *v, int depth, chain_state *st) {
   unsigned algo = get8(v);
   require(v, algo <= 3);
   if (!have(v, 1))  // an empty stream is no data
@@ -373,7 +412,7 @@ static void check_compressed(body_view *v, int depth) {
   switch (algo) {
     case 0: {
       require(v, depth < MAX_DEPTH &&
-                     parse_chain(d, left, !v->complete, NULL, depth + 1) != CHAIN_NONE);
+                     parse_chain(d, left, !v->complete, NULL, depth + 1, st) != CHAIN_NONE);
       v->pos = v->avail;
       break;
     }
@@ -423,7 +462,7 @@ static void check_user_attribute(body_view *v) {
 }
 
 // Checks one packet body by its tag.  Returns false when it fails.
-static bool check_body(int tag, body_view *v, long length, int depth) {
+static bool check_body(int tag, body_view *v, long length, int depth, chain_state *st) {
   switch (tag) {
     case 1:
       check_pk_session_key(v);
@@ -441,7 +480,7 @@ static bool check_body(int tag, body_view *v, long length, int depth) {
       check_key(v, tag != 6);
       break;
     case 8:
-      check_compressed(v, depth);
+      check_compressed(v, depth, st);
       break;
     case 9:  // 8 bytes of IV and 2 of check, then data
       require(v, length < 0 || length >= 10);
@@ -466,9 +505,17 @@ static bool check_body(int tag, body_view *v, long length, int depth) {
       else
         check_text(v, true);
       break;
-    case 16: case 61:  // comment packets of early OpenPGP drafts and GnuPG
+    case 16:  // the comment packet of early OpenPGP drafts
       check_text(v, true);
       break;
+    case 60: case 61: case 62: case 63: {  // private: GnuPG's comments, binary data
+      body_view text = *v;
+      check_text(&text, true);
+      if (tag != 61 || text.bad)
+        v->loose = true;
+      v->pos = v->avail;
+      break;
+    }
     case 17:
       check_user_attribute(v);
       break;
@@ -546,7 +593,8 @@ static bool new_length(const uint8_t *b, long left, long *len, long *size, bool 
   return true;
 }
 
-static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int depth) {
+static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int depth,
+                       chain_state *st) {
   int material = CHAIN_NONE;
   bool any = false;
   long pos = 0;
@@ -619,9 +667,16 @@ static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int
     long avail = (end > n ? n : end) - (pos + header);
     if (first_chunk >= 0 && first_chunk < avail)
       avail = first_chunk;
-    body_view v = {b + pos + header, 0, avail, !runs_past && first_chunk < 0, false, false};
-    if (!check_body(tag, &v, length, depth))
+    body_view v = {b + pos + header, 0, avail, !runs_past && first_chunk < 0, false, false,
+                   false};
+    if (!check_body(tag, &v, length, depth, st))
       return CHAIN_NONE;
+    st->tags |= (uint64_t)1 << tag;
+    if (v.loose)
+      st->loose = true;
+    else if (tag == 2 || tag == 4 || (tag >= 5 && tag <= 7) || (tag == 13 && avail > 0) ||
+             (tag == 14 && avail > 0 && v.p[0] >= 2 && v.p[0] <= 4))
+      st->witness = true;
     // Conventionally encrypted data on its own is PGP 2's form, which always
     // states its length.
     if (material == CHAIN_NONE && tag == 9 && length < 0 && first_chunk < 0)
@@ -640,10 +695,25 @@ static int parse_chain(const uint8_t *b, long n, bool may_be_cut, bool *cut, int
   return material;
 }
 
-int parse_packet_chain(const uint8_t *bytes, long n, bool may_be_cut, bool *cut) {
+int parse_packet_chain_tags(const uint8_t *bytes, long n, bool may_be_cut, bool *cut,
+                            uint64_t *tags) {
   if (cut != NULL)
     *cut = false;
+  if (tags != NULL)
+    *tags = 0;
   if (bytes == NULL || n <= 0)
     return CHAIN_NONE;
-  return parse_chain(bytes, n, may_be_cut, cut, 0);
+  chain_state st = {0, false, false};
+  int material = parse_chain(bytes, n, may_be_cut, cut, 0, &st);
+  // Packets of an unknown kind prove nothing by themselves: such a chain
+  // must also hold material checked in full.
+  if (st.loose && !st.witness)
+    return CHAIN_NONE;
+  if (tags != NULL && material != CHAIN_NONE)
+    *tags = st.tags;
+  return material;
+}
+
+int parse_packet_chain(const uint8_t *bytes, long n, bool may_be_cut, bool *cut) {
+  return parse_packet_chain_tags(bytes, n, may_be_cut, cut, NULL);
 }

@@ -30,6 +30,18 @@ enum chain_material {
 // may_be_cut is true the bytes are a prefix of a longer stream: the last
 // packet may run past n (its bytes up to n must still pass), and *cut is
 // then set; otherwise a packet that runs past n fails.  cut may be NULL.
+//
+// Contents of an unknown kind in packets whose framing is whole do not
+// fail the chain: private tags 60 to 63 (binary data in early key rings),
+// key packets of a public-key algorithm outside the list (MPIs in the
+// clear that fill the body) and secret parts laid out in another way (the
+// public part checked).  Such a chain is confirmed only when it also holds
+// a key, signature or one-pass packet checked in full, or a user id.
 int parse_packet_chain(const uint8_t *bytes, long n, bool may_be_cut, bool *cut);
+
+// As parse_packet_chain, and sets *tags (when not NULL) to a mask of the
+// tags in a confirmed chain, nested chains included: bit t for tag t.
+int parse_packet_chain_tags(const uint8_t *bytes, long n, bool may_be_cut, bool *cut,
+                            uint64_t *tags);
 
 #endif  // KIVOR_DETECT_PACKETS_H_
