@@ -5,20 +5,6 @@
 
 #include "detect/packets.h"
 
-// The CRC-24 of the armour checksum line over bytes[0, n).
-static uint32_t armour_crc24(const uint8_t *bytes, long n) {
-  uint32_t crc = 0xB704CE;
-  for (long i = 0; i < n; i++) {
-    crc ^= (uint32_t)bytes[i] << 16;
-    for (int b = 0; b < 8; b++) {
-      crc <<= 1;
-      if (crc & 0x1000000)
-        crc ^= 0x1864CFB;
-    }
-  }
-  return crc & 0xFFFFFF;
-}
-
 // One line of the text: [start, end) without its line end: LF, CR alone,
 // or CRs then LF (CR LF, and the CR CR LF of text converted twice);
 // next is where the following line starts; ended says a line end was seen
@@ -152,90 +138,138 @@ static bool is_armour_header(const uint8_t *t, const text_line *l) {
 // The outcome of reading one block.
 enum { BLOCK_BAD, BLOCK_CUT, BLOCK_OK };
 
-struct block {
-  long size;      // decoded bytes in scratch
-  bool has_crc;   // a CRC line was there
-  uint32_t crc;   // its value
-};
+// Phases of a block read line by line.
+enum { P_BEGIN, P_HEADERS, P_LOOSE_HEADERS, P_BODY, P_DONE, P_BAD };
 
-// Reads the block whose header line ends before pos: headers, body, CRC
-// line and end line.  loose takes any lines up to the first blank line as
-// headers (early programs wrote "Version 2.3a").
-static int read_block(const uint8_t *t, long n, long pos, bool loose, uint8_t *scratch,
-                      long scratch_size, block *b) {
-  text_line l;
-  // Armour headers up to a blank line.  A body that starts at once (its
-  // blank line lost in transit) is taken as it is.
-  for (;;) {
-    if (!get_line(t, n, pos, &l))
-      return BLOCK_CUT;
-    if (!l.ended)
-      return BLOCK_CUT;
-    if (trimmed_end(t, &l) == l.start) {
-      pos = l.next;
-      break;
-    }
-    if (loose && starts_with(t, &l, "-----END PGP "))
-      return BLOCK_BAD;
-    if (!loose && !is_armour_header(t, &l))
-      break;
-    pos = l.next;
+static uint32_t crc24_byte(uint32_t crc, uint8_t byte) {
+  crc ^= (uint32_t)byte << 16;
+  for (int b = 0; b < 8; b++) {
+    crc <<= 1;
+    if (crc & 0x1000000)
+      crc ^= 0x1864CFB;
   }
-  b->size = 0;
-  b->has_crc = false;
-  b->crc = 0;
-  uint32_t acc = 0;
-  int bits = 0;
-  long chars = 0, pads = 0;
-  for (;;) {
-    if (!get_line(t, n, pos, &l))
-      return BLOCK_CUT;
-    if (starts_with(t, &l, "-----END PGP "))
-      break;
-    if (!l.ended)  // the rest of this line, or more lines, lie past n
-      return BLOCK_CUT;
-    long e = trimmed_end(t, &l);
-    if (b->has_crc || e == l.start)
-      return BLOCK_BAD;  // only the end line may follow the CRC line
-    if (t[l.start] == '=') {
-      if (e - l.start != 5)
-        return BLOCK_BAD;
-      uint32_t crc = 0;
-      for (long i = l.start + 1; i < e; i++) {
-        int v = radix64_value(t[i]);
-        if (v < 0)
-          return BLOCK_BAD;
-        crc = crc << 6 | (uint32_t)v;
+  return crc & 0xFFFFFF;
+}
+
+static bool all_radix64(const uint8_t *t, long s, long e) {
+  for (long i = s; i < e; i++)
+    if (radix64_value(t[i]) < 0 && t[i] != '=')
+      return false;
+  return true;
+}
+
+static void start_block(armour_stream *r, int type, long part) {
+  memset(r, 0, sizeof *r);
+  r->type = type;
+  r->part = part;
+  r->phase = P_HEADERS;
+  r->crc_run = 0xB704CE;
+}
+
+// Takes one line of the block (the header line itself in P_BEGIN): armour
+// headers up to a blank line, the body, the CRC line, the end line.  A
+// body that starts at once (its blank line lost in transit) is taken as it
+// is; header lines not of the "Key: value" form (early programs wrote
+// "Version 2.3a") make the block loose, to be vouched for by its CRC.
+// Decoded bytes go to scratch as far as it holds them.
+static void block_line(armour_stream *r, const uint8_t *t, const text_line *l, uint8_t *scratch,
+                       long scratch_size) {
+  long e = trimmed_end(t, l);
+  if (r->phase == P_BEGIN) {
+    long part = 0;
+    int type = t[l->start] == '-' ? header_type(t, l, &part) : T_NONE;
+    if (type == T_NONE || type == T_SIGNED)
+      r->phase = P_BAD;
+    else
+      start_block(r, type, part);
+    return;
+  }
+  if (r->phase == P_HEADERS || r->phase == P_LOOSE_HEADERS) {
+    if (e == l->start) {
+      r->phase = P_BODY;
+      return;
+    }
+    if (starts_with(t, l, "-----END PGP ")) {
+      r->phase = P_BAD;
+      return;
+    }
+    if (r->phase == P_LOOSE_HEADERS || is_armour_header(t, l))
+      return;
+    if (!all_radix64(t, l->start, e)) {
+      r->phase = P_LOOSE_HEADERS;
+      r->loose = true;
+      return;
+    }
+    r->phase = P_BODY;
+  }
+  if (r->phase != P_BODY)
+    return;
+  if (starts_with(t, l, "-----END PGP ")) {
+    bool clean = r->size > 0 && r->chars % 4 != 1 && (r->pads == 0 || r->chars % 4 == 0);
+    r->phase = clean ? P_DONE : P_BAD;
+    return;
+  }
+  if (r->has_crc || e == l->start) {
+    r->phase = P_BAD;  // only the end line may follow the CRC line
+    return;
+  }
+  if (t[l->start] == '=') {
+    uint32_t crc = 0;
+    bool ok = e - l->start == 5;
+    for (long i = l->start + 1; ok && i < e; i++) {
+      int v = radix64_value(t[i]);
+      ok = v >= 0;
+      crc = crc << 6 | (uint32_t)(ok ? v : 0);
+    }
+    if (!ok) {
+      r->phase = P_BAD;
+      return;
+    }
+    r->has_crc = true;
+    r->crc = crc;
+    return;
+  }
+  for (long i = l->start; i < e; i++) {
+    int v = t[i] == '=' ? -2 : radix64_value(t[i]);
+    if (v == -1 || (v >= 0 && r->pads > 0)) {
+      r->phase = P_BAD;
+      return;
+    }
+    r->chars++;
+    if (v == -2) {
+      if (++r->pads > 2) {
+        r->phase = P_BAD;
+        return;
       }
-      b->has_crc = true;
-      b->crc = crc;
-      pos = l.next;
       continue;
     }
-    for (long i = l.start; i < e; i++) {
-      int v = t[i] == '=' ? -2 : radix64_value(t[i]);
-      if (v == -1 || (v >= 0 && pads > 0))
-        return BLOCK_BAD;
-      chars++;
-      if (v == -2) {
-        if (++pads > 2)
-          return BLOCK_BAD;
-        continue;
-      }
-      acc = acc << 6 | (uint32_t)v;
-      bits += 6;
-      if (bits >= 8) {
-        bits -= 8;
-        if (b->size >= scratch_size)
-          return BLOCK_BAD;
-        scratch[b->size++] = (uint8_t)(acc >> bits);
-      }
+    r->acc = r->acc << 6 | (uint32_t)v;
+    r->bits += 6;
+    if (r->bits >= 8) {
+      r->bits -= 8;
+      uint8_t byte = (uint8_t)(r->acc >> r->bits);
+      r->crc_run = crc24_byte(r->crc_run, byte);
+      if (r->kept < scratch_size)
+        scratch[r->kept++] = byte;
+      r->size++;
     }
+  }
+}
+
+// Reads the block whose header line ends before pos.
+static int read_block(const uint8_t *t, long n, long pos, uint8_t *scratch, long scratch_size,
+                      armour_stream *r) {
+  text_line l;
+  while (r->phase != P_DONE && r->phase != P_BAD) {
+    if (!get_line(t, n, pos, &l))
+      return BLOCK_CUT;
+    // A line without its end runs past n; only the end line may lack one.
+    if (!l.ended && !(r->phase == P_BODY && starts_with(t, &l, "-----END PGP ")))
+      return BLOCK_CUT;
+    block_line(r, t, &l, scratch, scratch_size);
     pos = l.next;
   }
-  if (b->size == 0 || chars % 4 == 1 || (pads > 0 && chars % 4 != 0))
-    return BLOCK_BAD;
-  return BLOCK_OK;
+  return r->phase == P_DONE ? BLOCK_OK : BLOCK_BAD;
 }
 
 // Signatures only, perhaps after a marker and one-pass packets (the
@@ -246,33 +280,26 @@ static bool signatures_only(int chain, uint64_t tags) {
          (chain == CHAIN_ONE_PASS && (tags & ~allowed) == 0 && (tags & (uint64_t)1 << 2) != 0);
 }
 
-// What the block of type starting after the header line at pos confirms.
-// *status tells a cut block from a bad one.
-static int confirm_block(const uint8_t *t, long n, long pos, int type, long part, uint8_t *scratch,
-                         long scratch_size, int *status) {
-  block b;
-  bool loose = false;  // header lines not of the "Key: value" form
-  *status = read_block(t, n, pos, false, scratch, scratch_size, &b);
-  if (*status == BLOCK_BAD) {
-    *status = read_block(t, n, pos, true, scratch, scratch_size, &b);
-    loose = true;
-  }
-  if (*status != BLOCK_OK)
-    return ARMOUR_NONE;
-  bool crc_ok = b.has_crc && b.crc == armour_crc24(scratch, b.size);
+// What a block read to its end line confirms; scratch holds the first
+// r->kept of its r->size decoded bytes.
+static int judge_block(const armour_stream *r, const uint8_t *scratch) {
+  int type = r->type;
+  long part = r->part;
+  bool crc_ok = r->has_crc && r->crc == r->crc_run;
   // Past the clean form (the header lines, the list of types) only the
   // evidence counts: a matching CRC and packets that parse.
-  if ((loose || type == T_OTHER) && !crc_ok)
+  if ((r->loose || type == T_OTHER) && !crc_ok)
     return ARMOUR_NONE;
   // A CRC line vouches for the bytes of its own block; the bytes of a part
   // after the first start mid-stream, so past that their clean body is all
   // there is to check.
-  if (part != 1 && b.has_crc && !crc_ok)
+  if (part != 1 && r->has_crc && !crc_ok)
     return ARMOUR_NONE;
   if (part > 1)
     return type == T_FILE ? ARMOUR_FILE : ARMOUR_MESSAGE;
   uint64_t tags;
-  int chain = parse_packet_chain_tags(scratch, b.size, part == 1, NULL, &tags);
+  int chain = parse_packet_chain_tags(scratch, r->kept, part == 1 || r->kept < r->size, NULL,
+                                      &tags);
   int found = ARMOUR_NONE;
   switch (type) {
     case T_KEY:
@@ -299,10 +326,59 @@ static int confirm_block(const uint8_t *t, long n, long pos, int type, long part
   return signatures_only(chain, tags) ? ARMOUR_SIGNATURE : ARMOUR_MESSAGE;
 }
 
+// What the block of type starting after the header line at pos confirms.
+// *status tells a cut block from a bad one.
+static int confirm_block(const uint8_t *t, long n, long pos, int type, long part, uint8_t *scratch,
+                         long scratch_size, int *status) {
+  armour_stream r;
+  start_block(&r, type, part);
+  *status = read_block(t, n, pos, scratch, scratch_size, &r);
+  return *status == BLOCK_OK ? judge_block(&r, scratch) : ARMOUR_NONE;
+}
+
+void armour_stream_begin(armour_stream *s) {
+  memset(s, 0, sizeof *s);
+  s->phase = P_BEGIN;
+}
+
+long armour_stream_feed(armour_stream *s, const uint8_t *text, long n, bool at_end,
+                        uint8_t *scratch, long scratch_size) {
+  long pos = 0;
+  text_line l;
+  while (!armour_stream_done(s) && get_line(text, n, pos, &l)) {
+    long j = l.end;
+    while (j < n && text[j] == '\r')
+      j++;
+    if (!at_end && (!l.ended || j == n))  // its end (CRs, then perhaps LF) may go on
+      break;
+    block_line(s, text, &l, scratch, scratch_size);
+    pos = l.next;
+  }
+  if (at_end && pos >= n && !armour_stream_done(s))
+    s->phase = P_BAD;  // no end line
+  return pos;
+}
+
+bool armour_stream_done(const armour_stream *s) {
+  return s->phase == P_DONE || s->phase == P_BAD;
+}
+
+int armour_stream_result(const armour_stream *s, const uint8_t *scratch) {
+  return s->phase == P_DONE ? judge_block(s, scratch) : ARMOUR_NONE;
+}
+
 int find_armour(const uint8_t *text, long n, bool may_be_cut, uint8_t *scratch,
                 long scratch_size, bool *runs_past) {
+  return find_armour_from(text, n, may_be_cut, scratch, scratch_size, runs_past, NULL);
+}
+
+int find_armour_from(const uint8_t *text, long n, bool may_be_cut, uint8_t *scratch,
+                     long scratch_size, bool *runs_past, long *cut_block) {
   if (runs_past != NULL)
     *runs_past = false;
+  if (cut_block != NULL)
+    *cut_block = -1;
+  long cut_at = -1;
   if (text == NULL || scratch == NULL || n <= 0 || scratch_size < n / 4 * 3 + 3)
     return ARMOUR_NONE;
   bool unsigned_text = false;  // a SIGNED MESSAGE with no SIGNATURE block after it
@@ -317,6 +393,7 @@ int find_armour(const uint8_t *text, long n, bool may_be_cut, uint8_t *scratch,
       continue;
     if (!l.ended) {  // a header line cut by the end of the bytes read
       cut = true;
+      cut_at = l.start;
       break;
     }
     int status = BLOCK_BAD;
@@ -345,9 +422,14 @@ int find_armour(const uint8_t *text, long n, bool may_be_cut, uint8_t *scratch,
         return found;
     }
     cut = status == BLOCK_CUT;
+    if (cut && type != T_SIGNED)
+      cut_at = l.start;
     // A block that failed: look on from the line after its header line.
   }
-  if ((cut || unsigned_text) && may_be_cut && runs_past != NULL)
+  if ((cut || unsigned_text) && may_be_cut && runs_past != NULL) {
     *runs_past = true;
+    if (cut_block != NULL && !unsigned_text)
+      *cut_block = cut_at;
+  }
   return ARMOUR_NONE;
 }

@@ -195,17 +195,20 @@ struct file_class classify_bytes(const unsigned char *b, long n) {
   return b[0] < 0x80 ? judge_text(b, n) : judge_packet(b, n);
 }
 
-// The hit line of -c, for a confirmed kind.
-static void report_confirmed(const char *display, int kind) {
-  if (kind != CONFIRM_NONE)
-    write_hit(display, g_confirm_kinds[kind], "");
-}
-
 // The hit line of the first-byte test, for the n bytes at b.
 static void report_class(const char *display, const unsigned char *b, long n) {
   struct file_class c = classify_bytes(b, n);
   if (c.kind != NULL)
     write_hit(display, c.kind, c.suffix);
+}
+
+// The hit line of -c, for a confirmed kind; armour past what -c reads on
+// through is reported as the first n bytes at b make it.
+static void report_confirmed(const char *display, int kind, const unsigned char *b, long n) {
+  if (kind == CONFIRM_PAST_LIMIT)
+    report_class(display, b, n);
+  else if (kind != CONFIRM_NONE)
+    write_hit(display, g_confirm_kinds[kind], "");
 }
 
 bool is_com_file(const char *path) {
@@ -351,14 +354,14 @@ void examine_candidate(struct candidate *c) {
   if (archive)
     return;
   if (g_settings->confirm)
-    report_confirmed(display, kind);
+    report_confirmed(display, kind, c->data, n);
   else
     report_class(display, c->data, n);
 }
 
 void judge_bytes(const char *display, long n, confirm_reader read_on, void *source) {
   if (g_settings->confirm)
-    report_confirmed(display, confirm_first_bytes(g_inbuf, n, read_on, source));
+    report_confirmed(display, confirm_first_bytes(g_inbuf, n, read_on, source), g_inbuf, n);
   else
     report_class(display, g_inbuf, n);
 }

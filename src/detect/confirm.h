@@ -27,8 +27,14 @@ enum confirm_kind {
   CONFIRM_KINDS,
 };
 
+// What confirm_first_bytes returns for armour that runs past
+// CONFIRM_STREAM_MAX: the caller reports the file as the first-byte test
+// does.
+enum { CONFIRM_PAST_LIMIT = -1 };
+
 enum {
-  CONFIRM_READ_MAX = 1 << 20,                        // never more of a file than this
+  CONFIRM_READ_MAX = 1 << 20,                        // the bytes held at once
+  CONFIRM_STREAM_MAX = 64L << 20,                    // armour read on through up to this
   CONFIRM_SCRATCH = CONFIRM_READ_MAX / 4 * 3 + 16,   // decoded radix-64 of it
 };
 
@@ -46,7 +52,9 @@ int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scrat
 // Confirms the file open on h, whose first read gave the n bytes at first
 // (n up to READ_SIZE; -1 when that read failed): when they hold material
 // that runs past them, or when a text file (no NUL byte) holds none, reads
-// on from h up to CONFIRM_READ_MAX bytes.  Files shorter than 10 bytes are
+// on from h up to CONFIRM_READ_MAX bytes; an armour block that runs past
+// them is read on through, line by line, up to CONFIRM_STREAM_MAX bytes
+// into the file (past that CONFIRM_PAST_LIMIT).  Files shorter than 10 bytes are
 // never confirmed.  Its two buffers are allocated on the first call; when
 // they cannot be, the run ends with INSUFFICIENT MEMORY.
 int read_and_confirm(plat_handle h, const uint8_t *first, long n);

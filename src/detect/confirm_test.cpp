@@ -284,6 +284,36 @@ TEST(Armour, FindsAndRejects) {
             ARMOUR_NONE);  // a scratch buffer too small for the text
 }
 
+// A block read on through in pieces: lines (and CR CR LF line ends) split
+// across them, the decoded bytes kept in part or in full; a stray byte
+// after the bytes kept still spoils it.
+TEST(Armour, ReadsOnThroughInPieces) {
+  std::string text;
+  for (char c : SIGA)
+    text += c == '\n' ? std::string("\r\r\n") : std::string(1, c);
+  std::string spoilt = text;
+  spoilt[spoilt.find("AAif")] = '*';
+  uint8_t scratch[64];
+  for (size_t piece : {1, 2, 7, 500}) {
+    for (long kept : {8L, 64L}) {
+      for (const std::string *t : {&text, &spoilt}) {
+        armour_stream s;
+        armour_stream_begin(&s);
+        std::string held;
+        for (size_t at = 0; at < t->size() && !armour_stream_done(&s);) {
+          held += t->substr(at, piece);
+          at += piece;
+          long used = armour_stream_feed(&s, (const uint8_t *)held.data(), (long)held.size(),
+                                         at >= t->size(), scratch, kept);
+          held.erase(0, (size_t)used);
+        }
+        EXPECT_EQ(armour_stream_result(&s, scratch), t == &text ? ARMOUR_SIGNATURE : ARMOUR_NONE)
+            << piece << " " << kept;
+      }
+    }
+  }
+}
+
 // What the rules for unknown contents let through, tried on random bytes
 // behind each of them: private packets, a key of an unknown algorithm or
 // with an unknown secret part (each followed by a user id, so that only the

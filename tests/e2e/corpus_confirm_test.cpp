@@ -128,4 +128,25 @@ TEST(ConfirmMode, FindsPastTheFirstBytesAndToggles) {
   EXPECT_EQ(normalise(run_kivor({"-d", "-c", "+c"}, opt).out), run_out(first_byte));
 }
 
+// An armoured literal packet of 1.8 MB (2.4 MB of text, CR CR LF lines):
+// read on through past the 1 MiB held at once; a stray byte near its end
+// spoils it.
+TEST(ConfirmMode, ReadsOnThroughLongArmour) {
+  std::string body = "y/8AG3dGYgAAAAAA";  // the literal packet's header, then NULs
+  body.resize(1800012 / 3 * 4, 'A');
+  std::string text = "-----BEGIN PGP MESSAGE-----\r\r\n\r\r\n";
+  for (size_t i = 0; i < body.size(); i += 64)
+    text += body.substr(i, 64) + "\r\r\n";
+  text += "=ernL\r\r\n-----END PGP MESSAGE-----\r\r\n";
+  std::string spoilt = text;
+  spoilt[spoilt.size() - 200] = '*';
+  temp_tree t;
+  t.write("long.asc", text);
+  t.write("spoilt.asc", spoilt);
+  run_options opt;
+  opt.cwd = t.root();
+  EXPECT_EQ(normalise(run_kivor({"-dc"}, opt).out),
+            run_out(hit(shown(t, "long.asc"), "ascii armored message")));
+}
+
 }  // namespace
