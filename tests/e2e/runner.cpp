@@ -150,7 +150,20 @@ static std::string from_crlf(const std::string &s, const char *stream) {
   return t;
 }
 
+static run_result run_once(const std::vector<std::string> &args, const run_options &opt);
+
 run_result run_kivor(const std::vector<std::string> &args, const run_options &opt) {
+  run_result r = run_once(args, opt);
+  // Under Wine a start now and then fails before the program runs: it ends
+  // at once with a status and not a byte on either stream, which the
+  // program itself never does.  Such a start is tried again, twice at most.
+  for (int again = 0; again < 2 && windows_target() && r.status != 0 && r.out.empty() && r.err.empty();
+       again++)
+    r = run_once(args, opt);
+  return r;
+}
+
+static run_result run_once(const std::vector<std::string> &args, const run_options &opt) {
   std::vector<std::string> words = runner_words();
   words.push_back(opt.program.empty() ? kivor_binary() : opt.program);
   words.insert(words.end(), args.begin(), args.end());
