@@ -2,7 +2,12 @@
 // would be: each format of the table is offered them in turn, and the one
 // that takes them is read to its end, every member's bytes too.  What must
 // hold: a reader ends (a bounded number of members and bytes), never gives
-// more than it is asked for, and names why a call failed.
+// more than it is asked for, and names why a call failed.  The rows are
+// those of src/unpack/unpack.cpp: mscompress.cpp, arj_reader.cpp, pkzip.cpp
+// (its members through inflate.cpp and the decoders with targets of their
+// own) and libarchive.cpp; a build without a library has in their place
+// mscompress-none.cpp, libarchive-none.cpp and inflate-none.cpp, which take
+// nothing.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>

@@ -119,7 +119,7 @@ bool matches_member_patterns(const char *name) {
   static unsigned char scratch[2 * WIDE_BUF];  // a member's name may be as long as member names go
   bool any = false;
   for (int i = 0; g_filetypes[i] != NULL && g_filetypes[i][0] != '-'; i++) {
-    if (has_archive_extension(g_filetypes[i]) || filetype_names_one_file(g_filetypes[i]))
+    if (has_archive_extension(g_filetypes[i]) || filetype_names_one_file(i))
       continue;  // it picked archives on disk
     any = true;
     char buffer[PATH_BUF];
@@ -253,13 +253,12 @@ static int search_container(struct unpack_source *src, size_t name_len);
 // True when the n bytes of a program at b (all of it when whole) carry an
 // archive after the program.
 static bool carries_archive(const uint8_t *b, size_t n, bool whole) {
-  if (whole && n >= SFX_TAIL && sfx_zip_end(b + n - SFX_TAIL, SFX_TAIL))
-    return true;
   int64_t at = sfx_overlay(b, (long)n, whole ? (int64_t)n : INT64_MAX);
-  if (at < 0 || at >= (int64_t)n)
-    return false;
-  int64_t look = (int64_t)n - at < SFX_LOOK ? (int64_t)n - at : SFX_LOOK;
-  return sfx_archive_at(b + at, (long)look);
+  if (at >= (int64_t)n)
+    at = -1;  // past what is held
+  int64_t look = at < 0 ? 0 : (int64_t)n - at < SFX_LOOK ? (int64_t)n - at : SFX_LOOK;
+  const uint8_t *tail = whole && n >= (size_t)SFX_TAIL ? b + n - SFX_TAIL : NULL;
+  return sfx_carries_archive(at < 0 ? NULL : b + at, (long)look, tail);
 }
 
 // Opens member m (named by member_name up to name_len, its first n bytes in
@@ -350,10 +349,10 @@ static enum member_outcome examine_member(int depth, size_t name_len, const char
   bool container = archive_name || (wanted && archive_signature(g_inbuf, n));
   bool program = !container && wanted && n >= 64 && g_inbuf[0] == 'M' && g_inbuf[1] == 'Z';
   if (n > 0 && (container || program)) {
-    if (depth >= ARCHIVE_MAX_DEPTH) {
+    if (depth >= UNPACK_MAX_DEPTH) {
       if (archive_name)
         fprintf(stderr, "archive nested deeper than %d levels, not opened: %s\n",
-                ARCHIVE_MAX_DEPTH, member_name);
+                UNPACK_MAX_DEPTH, member_name);
     } else {
       enum member_outcome opened = open_nested(depth, m, len, n, program, &kept);
       if (opened != NOT_OPENED)
@@ -435,11 +434,12 @@ static bool self_extractor(plat_handle h, const unsigned char *first, long n, in
   if (at < 0 || plat_seek(h, at, 0) != at)
     return false;
   long got = plat_read(h, look, SFX_LOOK);
-  if (got > 0 && sfx_archive_at(look, got))
+  if (sfx_carries_archive(look, got, NULL))
     return true;
-  return !sfx_windows_program(first, n) && size - SFX_TAIL >= at &&
-         plat_seek(h, size - SFX_TAIL, 0) == size - SFX_TAIL && plat_read(h, look, SFX_TAIL) == SFX_TAIL &&
-         sfx_zip_end(look, SFX_TAIL);
+  static uint8_t tail[SFX_TAIL];
+  bool read_tail = !sfx_windows_program(first, n) && size - SFX_TAIL >= at &&
+                   plat_seek(h, size - SFX_TAIL, 0) == size - SFX_TAIL && plat_read(h, tail, SFX_TAIL) == SFX_TAIL;
+  return read_tail && sfx_carries_archive(NULL, 0, tail);
 }
 
 bool search_archive(plat_handle h, const char *name, const unsigned char *first, long n, int64_t size) {

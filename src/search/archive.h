@@ -25,8 +25,6 @@
 
 #include "platform/platform.h"
 
-// Archives below archives are opened down to this depth (1 is a file on disk).
-enum { ARCHIVE_MAX_DEPTH = 4 };
 
 // ----------------------------------------------------------- shared rules
 

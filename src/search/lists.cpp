@@ -85,11 +85,8 @@ void add_filetype(const char *pattern) {
   add_type(pattern, false);
 }
 
-bool filetype_names_one_file(const char *pattern) {
-  for (int i = 0; g_filetypes[i] != NULL; i++)
-    if (g_filetypes[i] == pattern || strcmp(g_filetypes[i], pattern) == 0)
-      return (named_files >> i) & 1;
-  return false;
+bool filetype_names_one_file(int i) {
+  return (named_files >> i) & 1;
 }
 
 void add_searchdir(const char *path) {

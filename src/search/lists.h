@@ -10,10 +10,10 @@
 // byte, so case matters) is present.
 void add_filetype(const char *pattern);
 
-// True when pattern came only from a path argument that names one file
-// exactly (no wildcards), not from -f: it picks that file, and inside an
-// archive it does not filter members.
-bool filetype_names_one_file(const char *pattern);
+// True when the pattern in slot i of g_filetypes came only from a path
+// argument that names one file exactly (no wildcards), not from -f: it
+// picks that file, and inside an archive it does not filter members.
+bool filetype_names_one_file(int i);
 
 // Appends the full path of path (relative paths resolved against the
 // current directory) to g_searchdirs unless an equal one is present, by

@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "unpack/source.h"
+
 namespace {
 
 struct crc_table {
@@ -22,14 +24,6 @@ constexpr crc_table make_crc_table() {
 }
 
 constexpr crc_table kCrc = make_crc_table();
-
-uint32_t get16(const uint8_t *b) {
-  return (uint32_t)b[0] | (uint32_t)b[1] << 8;
-}
-
-uint32_t get32(const uint8_t *b) {
-  return get16(b) | get16(b + 2) << 16;
-}
 
 // Offsets in a basic header.
 enum {
@@ -70,11 +64,11 @@ long arj_find(const uint8_t *b, long n) {
   for (long i = 0; i + ARJ_PREFIX <= n; i++) {
     if (b[i] != 0x60 || b[i + 1] != 0xEA)
       continue;
-    long size = (long)get16(b + i + 2);
+    long size = (long)unpack_get16(b + i + 2);
     if (size == 0 || size > ARJ_BASIC_MAX || size + 4 > n - i - ARJ_PREFIX)
       continue;
     const uint8_t *basic = b + i + ARJ_PREFIX;
-    if (arj_crc32(0, basic, (size_t)size) == get32(basic + size))
+    if (arj_crc32(0, basic, (size_t)size) == unpack_get32(basic + size))
       return i;
   }
   return -1;
@@ -83,7 +77,7 @@ long arj_find(const uint8_t *b, long n) {
 long arj_header_length(const uint8_t *b) {
   if (b[0] != 0x60 || b[1] != 0xEA)
     return -1;
-  long size = (long)get16(b + 2);
+  long size = (long)unpack_get16(b + 2);
   if (size > ARJ_BASIC_MAX)
     return -1;
   return size == 0 ? (long)ARJ_PREFIX : ARJ_PREFIX + size + 4;
@@ -95,7 +89,7 @@ const char *arj_header_parse(const uint8_t *b, size_t n, struct arj_header *h) {
     return "truncated header";
   if (b[0] != 0x60 || b[1] != 0xEA)
     return "no header id";
-  size_t size = get16(b + 2);
+  size_t size = unpack_get16(b + 2);
   if (size == 0) {
     h->end = true;
     return NULL;
@@ -105,7 +99,7 @@ const char *arj_header_parse(const uint8_t *b, size_t n, struct arj_header *h) {
   if (n < ARJ_PREFIX + size + 4)
     return "truncated header";
   const uint8_t *p = b + ARJ_PREFIX;
-  if (arj_crc32(0, p, size) != get32(p + size))
+  if (arj_crc32(0, p, size) != unpack_get32(p + size))
     return "header CRC mismatch";
   size_t fixed = p[FIRST_SIZE];
   if (fixed < FIXED_MIN || fixed >= size)
@@ -124,14 +118,14 @@ const char *arj_header_parse(const uint8_t *b, size_t n, struct arj_header *h) {
   h->flags = p[FLAGS];
   h->method = p[METHOD];
   h->file_type = p[FILE_TYPE];
-  h->dos_time = get32(p + DOS_TIME);
-  h->compressed_size = get32(p + COMPRESSED);
-  h->original_size = get32(p + ORIGINAL);
-  h->crc32 = get32(p + CRC);
+  h->dos_time = unpack_get32(p + DOS_TIME);
+  h->compressed_size = unpack_get32(p + COMPRESSED);
+  h->original_size = unpack_get32(p + ORIGINAL);
+  h->crc32 = unpack_get32(p + CRC);
   return NULL;
 }
 
 long arj_extended_skip(const uint8_t *b) {
-  long size = (long)get16(b);
+  long size = (long)unpack_get16(b);
   return size == 0 ? 0 : size + 4;
 }

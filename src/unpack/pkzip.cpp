@@ -47,14 +47,6 @@ struct zip_reader {
 
 static struct zip_reader *readers[UNPACK_MAX_DEPTH + 1];  // by depth, made on first use
 
-static unsigned get16(const uint8_t *b) {
-  return (unsigned)b[0] | (unsigned)b[1] << 8;
-}
-
-static uint32_t get32(const uint8_t *b) {
-  return (uint32_t)get16(b) | (uint32_t)get16(b + 2) << 16;
-}
-
 // Reads count bytes at offset; false when they are not all there.
 static bool read_at(struct zip_reader *r, int64_t offset, uint8_t *out, size_t count) {
   return unpack_source_seek(r->src, offset, 0) == offset &&
@@ -77,17 +69,17 @@ static bool find_end(struct zip_reader *r) {
       return false;
     for (long i = (long)n - END_RECORD; i >= 0; i--) {
       const uint8_t *e = r->block + i;
-      if (memcmp(e, "PK\5\6", 4) != 0 || start + i + END_RECORD + get16(e + 20) > size)
+      if (memcmp(e, "PK\5\6", 4) != 0 || start + i + END_RECORD + unpack_get16(e + 20) > size)
         continue;
-      if (get16(e + 4) != 0 || get16(e + 6) != 0) {
+      if (unpack_get16(e + 4) != 0 || unpack_get16(e + 6) != 0) {
         r->why = "one volume of a multi-volume set, not searched";
         return false;
       }
-      uint32_t dir_size = get32(e + 12), dir_offset = get32(e + 16);
+      uint32_t dir_size = unpack_get32(e + 12), dir_offset = unpack_get32(e + 16);
       int64_t at = start + i - (int64_t)dir_size;
       if (at < 0 || dir_offset == 0xFFFFFFFF)
         return false;
-      r->entries_left = (long)get16(e + 10);
+      r->entries_left = (long)unpack_get16(e + 10);
       r->shift = at - dir_offset;
       r->dir_at = at;
       return true;
@@ -104,11 +96,11 @@ static bool find_end(struct zip_reader *r) {
 static bool read_entry(struct zip_reader *r) {
   if (!read_at(r, r->dir_at, r->entry, DIR_ENTRY) || memcmp(r->entry, "PK\1\2", 4) != 0)
     return false;
-  unsigned name_len = get16(r->entry + 28);
+  unsigned name_len = unpack_get16(r->entry + 28);
   if (unpack_source_read(r->src, (uint8_t *)r->name, name_len) != (long)name_len)
     return false;
   r->name[name_len] = '\0';
-  r->dir_at += DIR_ENTRY + name_len + get16(r->entry + 30) + get16(r->entry + 32);
+  r->dir_at += DIR_ENTRY + name_len + unpack_get16(r->entry + 30) + unpack_get16(r->entry + 32);
   return true;
 }
 
@@ -123,7 +115,7 @@ static bool old_methods(struct zip_reader *r) {
   for (long i = 0; i < entries && !found; i++) {
     if (!read_entry(r))
       break;
-    unsigned method = get16(r->entry + 10);
+    unsigned method = unpack_get16(r->entry + 10);
     found = (method >= 1 && method <= 6) || method == 9;
   }
   r->dir_at = first;
@@ -167,29 +159,29 @@ static int zip_next(void *reader, struct unpack_member *m) {
     return UNPACK_FAILED;
   }
   const uint8_t *e = r->entry;
-  unsigned flags = get16(e + 8);
-  uint64_t size = get32(e + 24);
+  unsigned flags = unpack_get16(e + 8);
+  uint64_t size = unpack_get32(e + 24);
   size_t name_len = strlen(r->name);
   m->path = r->name;
   m->regular = name_len > 0 && r->name[name_len - 1] != '/' && r->name[name_len - 1] != '\\';
   m->second_name = false;
   m->encrypted = (flags & 1) != 0;
-  r->method = (int)get16(e + 10);
+  r->method = (int)unpack_get16(e + 10);
   r->why = NULL;
   uint8_t local[LOCAL_HEADER];
-  int64_t at = (int64_t)get32(e + 42) + r->shift;
+  int64_t at = (int64_t)unpack_get32(e + 42) + r->shift;
   if (!m->regular || m->encrypted)
     return UNPACK_OK;
   if (!read_at(r, at, local, LOCAL_HEADER) || memcmp(local, "PK\3\4", 4) != 0) {
     r->why = "no member where the directory says";
     return UNPACK_OK;  // this member alone is unreadable
   }
-  int64_t data = at + LOCAL_HEADER + get16(local + 26) + get16(local + 28);
+  int64_t data = at + LOCAL_HEADER + unpack_get16(local + 26) + unpack_get16(local + 28);
   if (unpack_source_seek(r->src, data, 0) != data) {
     r->why = "truncated member";
     return UNPACK_OK;
   }
-  r->left = get32(e + 20);
+  r->left = unpack_get32(e + 20);
   switch (r->method) {
     case 0:
       r->left = r->left < (int64_t)size ? r->left : (int64_t)size;

@@ -4,42 +4,35 @@
 #include <string.h>
 
 #include "unpack/arj.h"
+#include "unpack/source.h"
 
 enum {
   PADDING = 64,  // how far after the program an archive may begin
 };
 
-static unsigned get16(const uint8_t *b) {
-  return (unsigned)b[0] | (unsigned)b[1] << 8;
-}
-
-static uint32_t get32(const uint8_t *b) {
-  return (uint32_t)get16(b) | (uint32_t)get16(b + 2) << 16;
-}
-
 bool sfx_windows_program(const uint8_t *b, long n) {
   if (n < 64 || b[0] != 'M' || b[1] != 'Z')
     return false;
-  uint32_t pe = get32(b + 0x3C);
+  uint32_t pe = unpack_get32(b + 0x3C);
   return pe >= 64 && (int64_t)pe + 24 <= n && memcmp(b + pe, "PE\0\0", 4) == 0;
 }
 
 int64_t sfx_overlay(const uint8_t *b, long n, int64_t size) {
   if (n < 64 || b[0] != 'M' || b[1] != 'Z')
     return -1;
-  unsigned last = get16(b + 2), pages = get16(b + 4);
+  unsigned last = unpack_get16(b + 2), pages = unpack_get16(b + 4);
   int64_t end = pages == 0 ? 0 : (int64_t)(pages - (last != 0)) * 512 + last;
-  uint32_t pe = get32(b + 0x3C);
+  uint32_t pe = unpack_get32(b + 0x3C);
   if (sfx_windows_program(b, n)) {
-    unsigned sections = get16(b + pe + 6), optional = get16(b + pe + 20);
+    unsigned sections = unpack_get16(b + pe + 6), optional = unpack_get16(b + pe + 20);
     int64_t table = (int64_t)pe + 24 + optional;
     if (table + 40 * (int64_t)sections > n)
       return -1;  // a section table past the bytes read: not looked into
     end = 0;
     for (unsigned i = 0; i < sections; i++) {
       const uint8_t *s = b + table + 40 * i;
-      int64_t raw_end = (int64_t)get32(s + 20) + get32(s + 16);
-      if (get32(s + 16) != 0 && raw_end > end)
+      int64_t raw_end = (int64_t)unpack_get32(s + 20) + unpack_get32(s + 16);
+      if (unpack_get32(s + 16) != 0 && raw_end > end)
         end = raw_end;
     }
   }
@@ -75,6 +68,10 @@ bool sfx_archive_at(const uint8_t *b, long n) {
   return false;
 }
 
+bool sfx_carries_archive(const uint8_t *look, long looked, const uint8_t *tail) {
+  return (looked > 0 && sfx_archive_at(look, looked)) || (tail != NULL && sfx_zip_end(tail, SFX_TAIL));
+}
+
 bool sfx_zip_end(const uint8_t *b, long n) {
-  return n == SFX_TAIL && memcmp(b, "PK\5\6", 4) == 0 && get16(b + 20) == 0;
+  return n == SFX_TAIL && memcmp(b, "PK\5\6", 4) == 0 && unpack_get16(b + 20) == 0;
 }

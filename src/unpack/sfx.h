@@ -25,6 +25,12 @@ bool sfx_windows_program(const uint8_t *b, long n);
 // bytes of padding before it.
 bool sfx_archive_at(const uint8_t *b, long n);
 
+// The one rule for both a file and a member held in memory: true when the
+// looked bytes at look, read where the program ends, start an archive
+// (sfx_archive_at), or the file's last SFX_TAIL bytes at tail (NULL when
+// not looked at) are a ZIP end record.
+bool sfx_carries_archive(const uint8_t *look, long looked, const uint8_t *tail);
+
 // True when the last SFX_TAIL bytes of a file, at b, are a ZIP end record
 // without a comment.
 bool sfx_zip_end(const uint8_t *b, long n);

@@ -12,6 +12,15 @@
 // the read failed.
 typedef long (*unpack_pull)(void *source, uint8_t *into, size_t count);
 
+// The little-endian numbers of the containers' headers.
+static inline uint32_t unpack_get16(const uint8_t *b) {
+  return (uint32_t)b[0] | (uint32_t)b[1] << 8;
+}
+
+static inline uint32_t unpack_get32(const uint8_t *b) {
+  return unpack_get16(b) | unpack_get16(b + 2) << 16;
+}
+
 enum { UNPACK_INBUF = 512 };
 
 // Compressed bytes taken from a pull as a stream of bits, the least
