@@ -11,7 +11,6 @@ enum {
   CODE_BITS = 26,
   ONE = 1 << (CODE_BITS - 1),
   HALF = 1 << (CODE_BITS - 2),
-  MAX_PADDING = 4,
   END_OF_BLOCK = 10,
   PHASE_HEADER = 0,
   PHASE_BLOCKS = 1,
@@ -44,7 +43,6 @@ void arsenic_init(struct arsenic_state *s, unpack_pull pull, void *source, uint6
   s->pos = s->len = 0;
   s->byte = 0;
   s->bits = 0;
-  s->padding = 0;
   s->range = 0;  // the code not yet filled
   s->code = 0;
   model_init(&s->initial, 0, 1, 1, 256);
@@ -63,8 +61,7 @@ void arsenic_init(struct arsenic_state *s, unpack_pull pull, void *source, uint6
   s->error = NULL;
 }
 
-// The next bit of the data, high bit of each byte first; past its end, up
-// to MAX_PADDING zero bytes.
+// The next bit of the data, high bit of each byte first.
 static int get_bit(struct arsenic_state *s, unsigned *bit) {
   if (s->bits == 0) {
     if (s->pos == s->len) {
@@ -74,14 +71,9 @@ static int get_bit(struct arsenic_state *s, unsigned *bit) {
       s->pos = 0;
       s->len = (size_t)got;
     }
-    if (s->pos < s->len) {
-      s->byte = s->buf[s->pos++];
-    } else {
-      if (s->padding == MAX_PADDING)
-        return fail(s, "truncated data");
-      s->padding++;
-      s->byte = 0;
-    }
+    if (s->pos == s->len)
+      return fail(s, "truncated data");
+    s->byte = s->buf[s->pos++];
     s->bits = 8;
   }
   s->bits--;
@@ -144,7 +136,10 @@ static int get_number(struct arsenic_state *s, int n, uint32_t *v) {
   return 0;
 }
 
-void arsenic_link_rows(uint32_t *rows, uint32_t len) {
+// The inverse of the sort: rows[i] holds the byte of the last column at
+// row i in its low 8 bits; adds above them the row of the byte that
+// follows it in the original order.
+static void link_rows(uint32_t *rows, uint32_t len) {
   uint32_t start[256] = {0};
   for (uint32_t i = 0; i < len; i++)
     start[rows[i] & 0xff]++;
@@ -203,7 +198,7 @@ static int read_block(struct arsenic_state *s) {
     model_reset(&s->mtf[i]);
   if (origin >= len)
     return fail(s, "block origin past its end");
-  arsenic_link_rows(s->rows, len);
+  link_rows(s->rows, len);
   s->block_len = len;
   s->given = 0;
   s->next = s->rows[origin] >> 8;

@@ -18,10 +18,10 @@
 // blocks of 16 MiB (2^24 bytes, 64 MiB of links); the archives met use
 // 512 KiB (2^19), so a stated block size over 4 MiB (2^22) is refused,
 // keeping the state to 16 MiB.  A block flagged as randomised is refused
-// too: the table its randomisation follows is not carried here.  The code
-// may read up to 4 zero bytes past the end of the data (for a compressor
-// that flushes fewer bits than the decoder reads ahead).  The CRC is
-// checked once the stated size has come out.
+// too: the table its randomisation follows is not carried here.  The
+// compressor flushes all 26 bits of its code, so a decoder that needs a
+// bit past the end of the data has met truncated data.  The CRC is checked
+// once the stated size has come out.
 #ifndef KIVOR_UNPACK_ARSENIC_H_
 #define KIVOR_UNPACK_ARSENIC_H_
 
@@ -49,7 +49,6 @@ struct arsenic_state {
   size_t pos, len;  // buf[pos..len) not yet taken
   unsigned byte;    // the byte being taken, bits of it left
   int bits;
-  int padding;  // zero bytes given past the end of the data
   uint32_t range, code;
   struct arsenic_model initial, selector, mtf[ARSENIC_MTF_MODELS];
   uint64_t left;    // bytes still to give
@@ -77,10 +76,5 @@ void arsenic_init(struct arsenic_state *s, unpack_pull pull, void *source, uint6
 // last byte also reads the stream to its end and checks its CRC; a fault
 // there makes the next call return -1.
 long arsenic_read(struct arsenic_state *s, uint8_t *out, size_t count);
-
-// The inverse of the sort, for one block: rows[i] holds the byte of the
-// last column at row i in its low 8 bits; adds the links above them.
-// len is at most ARSENIC_MAX_BLOCK.  Exposed for the tests.
-void arsenic_link_rows(uint32_t *rows, uint32_t len);
 
 #endif  // KIVOR_UNPACK_ARSENIC_H_
