@@ -98,12 +98,12 @@ static int decode(struct arsenic_state *s, struct arsenic_model *m, unsigned *sy
   while (i + 1 < m->count && low + m->freq[i] <= target)
     low += m->freq[i++];
   unsigned high = low + m->freq[i];
-  uint32_t low_part = unit * low;
-  if (s->code < low_part || s->code - low_part >= (high == m->total ? s->range - low_part
-                                                                     : unit * (high - low)))
+  uint32_t low_part = unit * low;  // at most code
+  uint32_t width = high == m->total ? s->range - low_part : unit * (high - low);
+  if (s->code - low_part >= width)  // past the range: no stream leads here
     return fail(s, "bad arithmetic code");
   s->code -= low_part;
-  s->range = high == m->total ? s->range - low_part : unit * (high - low);
+  s->range = width;
   while (s->range <= HALF) {
     unsigned bit;
     if (get_bit(s, &bit) < 0)
@@ -153,7 +153,10 @@ static void link_rows(uint32_t *rows, uint32_t len) {
     rows[start[rows[i] & 0xff]++] |= i << 8;
 }
 
-// One block, after its "more follows" bit: its last column into rows.
+// One block, after the bit saying one follows: its last column into rows.
+// Selector 0 and 1 are digits 1 and 2 of a run of the front byte, 2 is
+// move-to-front position 1, 3 to 9 name the model of the position, 10 ends
+// the block.
 static int read_block(struct arsenic_state *s) {
   uint32_t randomised, origin;
   if (get_number(s, 1, &randomised) < 0 || get_number(s, s->block_bits, &origin) < 0)

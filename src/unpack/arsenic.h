@@ -7,20 +7,22 @@
 // numbers of the headers, a selector of what comes next in a block, and
 // seven for move-to-front positions 2 to 255 by their power of two.  It
 // holds "As", the block size as a power of two (2^9 to 2^24), then blocks,
-// each after a "more follows" bit: a randomised flag, the row of the
-// original text among the sorted rotations, and the block's last column as
-// runs of the front symbol (counted in bijective base 2) and move-to-front
-// positions up to an end symbol.  After the last block comes the CRC-32 of
-// all the output.  The sorted block undone, runs of four equal bytes are
-// followed by a count of more copies of it.
+// each after a bit that is clear when one follows: a randomised flag, the
+// row of the original text among the sorted rotations, and the block's
+// last column as runs of the front symbol (counted in bijective base 2) and
+// move-to-front positions, up to an end symbol.  After the last block comes
+// the CRC-32 of all the output.  The sorted block undone, a run of four
+// equal bytes is followed by a count of more copies of the byte.  Each
+// block starts afresh: the models but the two-symbol one, the move-to-front
+// order and the runs of four.
 //
 // Blocks are held whole, each byte with a 32-bit link.  The format allows
 // blocks of 16 MiB (2^24 bytes, 64 MiB of links); the archives met use
 // 512 KiB (2^19), so a stated block size over 4 MiB (2^22) is refused,
 // keeping the state to 16 MiB.  A block flagged as randomised is refused
 // too: the table its randomisation follows is not carried here.  The
-// compressor flushes all 26 bits of its code, so a decoder that needs a
-// bit past the end of the data has met truncated data.  The CRC is checked
+// compressor flushes the whole of its code, so a decoder that needs a bit
+// past the end of the data has met truncated data.  The CRC is checked
 // once the stated size has come out.
 #ifndef KIVOR_UNPACK_ARSENIC_H_
 #define KIVOR_UNPACK_ARSENIC_H_
