@@ -137,8 +137,9 @@ static int get_number(struct arsenic_state *s, int n, uint32_t *v) {
 }
 
 // The inverse of the sort: rows[i] holds the byte of the last column at
-// row i in its low 8 bits; adds above them the row of the byte that
-// follows it in the original order.
+// row i in its low 8 bits; adds above them the row whose last column holds
+// the byte row i's rotation starts with.  Followed from the original's
+// row, the links give the text in order.
 static void link_rows(uint32_t *rows, uint32_t len) {
   uint32_t start[256] = {0};
   for (uint32_t i = 0; i < len; i++)

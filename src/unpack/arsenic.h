@@ -61,8 +61,8 @@ struct arsenic_state {
   int last, same;             // the last byte given, how many of it in a row
   unsigned repeat;            // copies of last still to give
   uint32_t crc;
-  // Per byte of the block: its byte in the low 8 bits, the row of the
-  // byte after it in the original order above them.
+  // Per row of the sorted block: its last column's byte in the low 8 bits,
+  // above them the link to the row holding the byte that follows it.
   uint32_t rows[ARSENIC_MAX_BLOCK];
   const char *error;
 };
