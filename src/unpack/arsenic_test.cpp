@@ -18,23 +18,21 @@ struct item {
 
 // An arithmetic coder doing what the decoder undoes, over the same models.
 std::string encode(const std::vector<item> &script) {
-  struct model {
-    unsigned first, inc, total;
-    std::vector<unsigned> freq;
-  } m[9] = {{0, 1, 0, std::vector<unsigned>(2, 1)}, {0, 8, 0, std::vector<unsigned>(11, 8)}};
-  for (int k = 0; k < 7; k++)
-    m[2 + k] = {2u << k, k == 0 ? 8u : k < 4 ? 4u : k < 6 ? 2u : 1u,
-                0, std::vector<unsigned>(2u << k, k == 0 ? 8u : k < 4 ? 4u : k < 6 ? 2u : 1u)};
+  static const unsigned inc[9] = {1, 8, 8, 4, 4, 4, 2, 2, 1};
+  static const unsigned n[9] = {2, 11, 2, 4, 8, 16, 32, 64, 128};  // and the first of 2 up
+  std::vector<unsigned> freq[9];
+  for (int k = 0; k < 9; k++)
+    freq[k].assign(n[k], inc[k]);
   std::vector<int> bits;
   uint64_t low = 0, range = 1 << 25;
   for (const item &it : script) {
-    model &d = m[it.model];
-    unsigned total = 0, below = 0, i = it.sym - d.first;
-    for (unsigned k = 0; k < d.freq.size(); k++)
-      total += d.freq[k], below += k < i ? d.freq[k] : 0;
+    std::vector<unsigned> &f = freq[it.model];
+    unsigned total = 0, below = 0, i = it.sym - (it.model < 2 ? 0 : n[it.model]);
+    for (unsigned k = 0; k < f.size(); k++)
+      total += f[k], below += k < i ? f[k] : 0;
     uint64_t unit = range / total;
     low += unit * below;
-    range = below + d.freq[i] == total ? range - unit * below : unit * d.freq[i];
+    range = below + f[i] == total ? range - unit * below : unit * f[i];
     if (low >> 26) {  // a carry into the bits given
       size_t k = bits.size();
       while (bits[--k] == 1)
@@ -44,13 +42,13 @@ std::string encode(const std::vector<item> &script) {
     }
     for (; range <= 1 << 24; range <<= 1, low = (low << 1) & ((1 << 26) - 1))
       bits.push_back((int)(low >> 25) & 1);
-    d.freq[i] += d.inc;
-    if (total + d.inc > (it.model == 0 ? 256u : 1024u))
-      for (unsigned &f : d.freq)
-        f = (f + 1) / 2;
+    f[i] += inc[it.model];
+    if (total + inc[it.model] > (it.model == 0 ? 256u : 1024u))
+      for (unsigned &v : f)
+        v = (v + 1) / 2;
     if (it.model == 1 && it.sym == 10)  // a block's end resets all but model 0
       for (int k = 1; k < 9; k++)
-        std::fill(m[k].freq.begin(), m[k].freq.end(), m[k].inc);
+        freq[k].assign(n[k], inc[k]);
   }
   for (int k = 25; k >= 0; k--)
     bits.push_back((int)(low >> k) & 1);
