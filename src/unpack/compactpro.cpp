@@ -108,7 +108,7 @@ static const char *read_entry(struct cpt_reader *r, uint32_t *crc, bool *folder)
   r->dir_at += 1 + (int64_t)name_len + (int64_t)rest;
   r->index++;
   *folder = (kind & 0x80) != 0;
-  long written = macroman_to_utf8(r->name, name_len, r->path + r->path_len, PATH_SIZE - 1 - r->path_len);
+  long written = macroman_to_utf8(r->name, name_len, r->path + r->path_len, PATH_SIZE - r->path_len);
   if (written < 0)
     return "damaged directory";
   if (!*folder)
