@@ -9,11 +9,13 @@
 #include "run/exit.h"
 
 extern const struct unpack_format unpack_mscompress, unpack_arj, unpack_pkzip, unpack_libarchive;
+extern const struct unpack_format unpack_compactpro;
 
 const struct unpack_format *const unpack_formats[] = {
     &unpack_mscompress,
     &unpack_arj,
     &unpack_pkzip,
+    &unpack_compactpro,
     &unpack_libarchive,
     NULL,
 };
