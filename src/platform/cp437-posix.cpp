@@ -1,9 +1,10 @@
 // Text output: how the banner's code page 437 bytes reach a UTF-8 terminal,
-// and whether names go to one.
+// and whether names go to one; members' names as they are.
 #include "platform/platform.h"
 
 #include <langinfo.h>
 #include <locale.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -35,4 +36,55 @@ int plat_names_utf8(void) {
   int utf8 = setlocale(LC_CTYPE, "") != NULL && strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
   setlocale(LC_CTYPE, kept);
   return utf8;
+}
+
+bool plat_member_name_from_utf8(const char *utf8, char *out, size_t size) {
+  size_t n = strlen(utf8);
+  if (n >= size)
+    return false;
+  memcpy(out, utf8, n + 1);
+  return true;
+}
+
+bool plat_member_name_from_wide(const wchar_t *name, char *out, size_t size) {
+  size_t len = 0;
+  for (; *name != 0; name++) {
+    uint32_t c = (uint32_t)*name;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+      c = '?';
+    char b[4];
+    size_t k = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    if (k == 1) {
+      b[0] = (char)c;
+    } else {
+      for (size_t i = k - 1; i > 0; i--, c >>= 6)
+        b[i] = (char)(0x80 | (c & 0x3F));
+      b[0] = (char)((k == 2 ? 0xC0 : k == 3 ? 0xE0 : 0xF0) | c);
+    }
+    if (len + k >= size)
+      return false;
+    memcpy(out + len, b, k);
+    len += k;
+  }
+  if (size == 0)
+    return false;
+  out[len] = '\0';
+  return true;
+}
+
+// The thread's locale while an archive library converts names; one is made
+// on first use and kept.
+static locale_t utf8_locale;
+static thread_local locale_t before;
+
+void plat_archive_names_begin(void) {
+  if (utf8_locale == (locale_t)0)
+    utf8_locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
+  before = utf8_locale != (locale_t)0 ? uselocale(utf8_locale) : (locale_t)0;
+}
+
+void plat_archive_names_end(void) {
+  if (before != (locale_t)0)
+    uselocale(before);
+  before = (locale_t)0;
 }

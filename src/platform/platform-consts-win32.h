@@ -10,5 +10,6 @@
 #define PLAT_OPTION_PREFIXES "-+/"   // '/' starts an option group, as '-' and '+' do
 
 #define PLAT_NAMES_BY_MODE 1          // names follow the OEM/ANSI setting (platform.h)
+#define PLAT_ARCHIVE_NAMES_WIDE 1     // member names from an archive library: its wide form
 
 #endif  // KIVOR_PLATFORM_CONSTS_WIN32_H_

@@ -15,6 +15,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <wchar.h>
 
 #include "platform/platform-consts.h"  // PLAT_SEP, PLAT_PATH_MAX, ... of the backend
 
@@ -282,6 +283,28 @@ const char *plat_cp437_text(unsigned char byte);
 // as it was (the "C" locale), so no other library call changes.  Windows:
 // 0, names are code-page bytes.  Called once, at start-up.
 int plat_names_utf8(void);
+
+// The name of an archive's member, stored or made as UTF-8 (a name flagged
+// as UTF-8 in a ZIP, a Macintosh name), as the names the walk lists are
+// shown, into out (size bytes, NUL included).  POSIX: copied as it is.
+// Windows: in the OEM code page, as the walk's names are, '?' for a
+// character it lacks.  False when it does not fit.
+bool plat_member_name_from_utf8(const char *utf8, char *out, size_t size);
+
+// The same for a name given as wide characters (an archive library's wide
+// form of a name).  Used where PLAT_ARCHIVE_NAMES_WIDE is 1 (Windows);
+// POSIX: encoded as UTF-8.
+bool plat_member_name_from_wide(const wchar_t *name, char *out, size_t size);
+
+// An archive library reads the names it converts with UTF-8 as the text
+// encoding between plat_archive_names_begin and plat_archive_names_end on
+// the calling thread, so that a name stored as UTF-8 comes out as it is
+// rather than as a failed conversion to ASCII.  POSIX: the C.UTF-8
+// locale's LC_CTYPE for this thread (where the system has it); the
+// process's own locale is left alone.  Windows: nothing (names are taken
+// in their wide form).
+void plat_archive_names_begin(void);
+void plat_archive_names_end(void);
 
 // --------------------------------------------------------- help (help-)
 // SearchPathA with the standard search order: name (which holds a

@@ -40,7 +40,8 @@ struct la_reader {
   struct archive *d;            // the decompressing reader in front, or NULL
   uint8_t *replay;              // REPLAY_MEMORY: the decompressed stream from its start
   uint8_t *block;               // STREAM_BLOCK: where it is read past that
-  char *raw_name;               // WIDE_BUF: the name of a compressed file's one member
+  char *raw_name;               // WIDE_BUF: the name of a compressed file's one member,
+                                // or of an entry as converted for showing
   size_t filled;                // bytes of the stream in replay
   bool past_replay;             // the archive reader read beyond those
   bool stream_ended;            // the decompressed stream came to its end
@@ -182,7 +183,9 @@ static int open_on(struct la_reader *r, struct archive *x, bool through_filter) 
   archive_read_set_callback_data(x, r);
   r->in_header = true;
   r->header_bytes = 0;
+  plat_archive_names_begin();
   int opened = archive_read_open1(x);
+  plat_archive_names_end();
   r->in_header = false;
   return opened;
 }
@@ -191,7 +194,9 @@ static int open_on(struct la_reader *r, struct archive *x, bool through_filter) 
 static int next_header(struct la_reader *r) {
   r->in_header = true;
   r->header_bytes = 0;
+  plat_archive_names_begin();
   int s = archive_read_next_header(r->a, &r->entry);
+  plat_archive_names_end();
   r->in_header = false;
   return s;
 }
@@ -403,8 +408,14 @@ static int la_next(void *reader, struct unpack_member *m) {
     return UNPACK_OK;
   }
   struct archive_entry *e = r->entry;
-  const char *path = archive_entry_pathname(e);
-  if (path == NULL && (path = archive_entry_pathname_utf8(e)) == NULL)
+  const char *path = NULL;
+  if (PLAT_ARCHIVE_NAMES_WIDE) {
+    const wchar_t *wide = archive_entry_pathname_w(e);
+    if (wide != NULL && plat_member_name_from_wide(wide, r->raw_name, WIDE_BUF))
+      path = r->raw_name;
+  }
+  if (path == NULL && (path = archive_entry_pathname(e)) == NULL &&
+      (path = archive_entry_pathname_utf8(e)) == NULL)
     path = "?";
   m->path = path;
   m->regular = archive_entry_filetype(e) == AE_IFREG && !library_table(r, path);
