@@ -54,7 +54,7 @@ struct sit_reader {
   struct unpack_source *src;
   bool five;
   int64_t end;            // the archive's stated length
-  int64_t entries_left;   // StuffIt 5: entries that may still be read (a loop ends on it)
+  int64_t budget;         // StuffIt 5: header bytes that may still be read (a loop ends on it)
   int levels;             // folders open, the archive itself being the first
   struct sit_level level[MAX_LEVELS + 1];
   char path[PATH_BYTES];
@@ -221,6 +221,8 @@ static void start_member(struct sit_reader *r, int method, int64_t packed, uint6
   r->crc_expected = crc;
   r->check_crc = method != 15;
   r->why = NULL;
+  if (size == 0)
+    r->method = method = 0;  // an empty fork, whatever its method: nothing to decode
   switch (method) {
     case 0:
       break;
@@ -276,7 +278,7 @@ static int sit_open(struct unpack_source *src, const uint8_t *first, long n, voi
     r->end = get32(r->head + 84);
     r->level[0].left = get16(r->head + 92);
     r->level[0].next = get32(r->head + 94);
-    r->entries_left = r->end / FIVE_ENTRY + 1;  // entries cannot share bytes
+    r->budget = r->end;  // entries do not share bytes: more of them means a loop
   } else {
     r->end = get32(r->head + 6);
   }
@@ -358,10 +360,6 @@ static int five_next(struct sit_reader *r, struct unpack_member *m) {
       r->path[r->level[r->levels - 1].path_len] = '\0';
       continue;
     }
-    if (r->entries_left-- <= 0) {
-      r->why = "a folder tree that loops";
-      return UNPACK_FAILED;
-    }
     int64_t at = l->next;
     uint8_t *h = r->head;
     if (at + FIVE_ENTRY > r->end || !read_at(r, at, h, FIVE_ENTRY) || get32(h) != 0xA5A5A5A5u) {
@@ -374,6 +372,10 @@ static int five_next(struct sit_reader *r, struct unpack_member *m) {
     size_t name_at = FIVE_ENTRY + (folder ? 0 : h[47]);
     if (header < name_at + name_len || at + (int64_t)header > r->end) {
       r->why = "a damaged entry header";
+      return UNPACK_FAILED;
+    }
+    if ((r->budget -= (int64_t)header) < 0) {
+      r->why = "a folder tree that loops";
       return UNPACK_FAILED;
     }
     if (!read_exactly(r, r->entry + FIVE_ENTRY, header - FIVE_ENTRY)) {
@@ -407,13 +409,14 @@ static int five_next(struct sit_reader *r, struct unpack_member *m) {
     // The second header: whether a resource fork's bytes come first.
     int64_t second = at + (int64_t)header;
     size_t resource_at = h[4] == 1 ? 36 : 32;
-    uint8_t more[48];
+    uint8_t more[64];
     int64_t resource = 0, data = second + (int64_t)resource_at;
-    if (!read_at(r, second, more, resource_at + FIVE_RESOURCE)) {
+    bool forked = read_at(r, second, more, resource_at) && (get16(more) & 1) != 0;
+    if (forked && !read_exactly(r, more + resource_at, FIVE_RESOURCE)) {
       r->why = "truncated header";
       return UNPACK_FAILED;
     }
-    if (get16(more) & 1) {
+    if (forked) {
       resource = get32(more + resource_at + 4);
       data += FIVE_RESOURCE;
     }
