@@ -21,7 +21,7 @@ uint16_t crc16(const std::string &s) {
   return c;
 }
 
-std::string be(uint32_t v, int n) {
+std::string be(uint64_t v, int n) {
   std::string s;
   for (int i = n - 1; i >= 0; i--)
     s += (char)(v >> (8 * i));
