@@ -76,6 +76,11 @@ TEST(Sit13, HandMadeStreams) {
     EXPECT_EQ(decode(r.data, r.size, &error), r.plain) << r.size;
     EXPECT_STREQ(error, r.error) << r.plain;
   }
+  for (size_t cut = 0; cut < good.size(); cut++) {
+    const char *error;
+    EXPECT_LE(decode(good.substr(0, cut), 5, &error).size(), 5u);
+    EXPECT_STREQ(error, "truncated data") << cut;
+  }
 }
 
 // Each fixed set makes prefix codes: whatever the bits, no table fault.

@@ -96,8 +96,11 @@ TEST(StuffIt, ClassicMembers) {
   };
   EXPECT_EQ(l.rows, want);
   EXPECT_EQ(l.end, "");
-  // Damage: a header cut short, a header changed.
+  // Damage: every cut ends the listing, a header cut short says so, a
+  // header changed fails its CRC.
   std::string whole = classic(entries);
+  for (size_t cut = 0; cut < whole.size(); cut++)
+    EXPECT_LE(list(whole.substr(0, cut)).rows.size(), 5u) << cut;
   EXPECT_EQ(list(whole.substr(0, 22 + 112 + 50)).end, "truncated header");
   whole[22 + 112 + 5] ^= 1;
   EXPECT_EQ(list(whole).end, "StuffIt header CRC e09f, expected 9d23");
