@@ -3,7 +3,8 @@
 #include "unpack/sit_lzw.h"
 #include "unpack_fuzz.h"
 
-static void init(sit_lzw_state *s, unpack_pull pull, void *source, uint64_t size, int /* unused */) {
+static void init(sit_lzw_state *s, unpack_pull pull, void *source, uint64_t size,
+                 int /* unused */) {
   sit_lzw_init(s, pull, source, size);
 }
 

@@ -154,8 +154,11 @@ static const char *header_crc(struct sit_reader *r, const uint8_t *h, size_t n, 
 static bool utf8(const uint8_t *b, size_t n) {
   bool wide = false;
   for (size_t i = 0; i < n;) {
-    size_t more = b[i] < 0x80 ? 0 : b[i] >= 0xC2 && b[i] < 0xE0 ? 1 : b[i] >= 0xE0 && b[i] < 0xF0 ? 2
-                : b[i] >= 0xF0 && b[i] < 0xF5 ? 3 : 9;
+    size_t more = b[i] < 0x80                  ? 0
+                  : b[i] >= 0xC2 && b[i] < 0xE0 ? 1
+                  : b[i] >= 0xE0 && b[i] < 0xF0 ? 2
+                  : b[i] >= 0xF0 && b[i] < 0xF5 ? 3
+                                                : 9;  // not a first byte
     if (more == 9 || n - i - 1 < more)
       return false;
     for (size_t k = 1; k <= more; k++)

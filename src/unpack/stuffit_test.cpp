@@ -65,7 +65,7 @@ listing list(const std::string &archive) {
   void *r = NULL;
   int s = unpack_stuffit.open(&src, src.memory, (long)src.held, &r);
   struct unpack_member m;
-  while (s == UNPACK_OK && (s = unpack_stuffit.next(r, &m)) == UNPACK_OK && out.rows.size() < 5000) {
+  while (s == UNPACK_OK && out.rows.size() < 5000 && (s = unpack_stuffit.next(r, &m)) == UNPACK_OK) {
     std::string got;
     uint8_t buf[3];
     long n = 0;
@@ -87,11 +87,12 @@ TEST(StuffIt, ClassicMembers) {
                         entry(33, 33, "", "", "", 0, 0) +
                         entry(0, 0x10, "secret", "", "zz", 2, 0) +
                         entry(0, 5, "lzah", "", "qq", 2, 0) +
+                        entry(0, 2, "lzw", "", std::string("\x61\xc4\0", 3), 2, crc16("ab")) +
                         entry(0, 0, "\x8E" "t\x8E", "", hello, 5, 0x1234);
   listing l = list(classic(entries));
   std::vector<std::string> want = {
       "Keys/a:b hello", "Keys/runs xxxxx", "secret encrypted",
-      "lzah : a compression method KIVOR lacks, not searched",
+      "lzah : a compression method KIVOR lacks, not searched", "lzw ab",
       "\xC3\xA9t\xC3\xA9 hello: StuffIt data CRC 34d2, expected 1234",
   };
   EXPECT_EQ(l.rows, want);
@@ -100,40 +101,45 @@ TEST(StuffIt, ClassicMembers) {
   // header changed fails its CRC.
   std::string whole = classic(entries);
   for (size_t cut = 0; cut < whole.size(); cut++)
-    EXPECT_LE(list(whole.substr(0, cut)).rows.size(), 5u) << cut;
+    EXPECT_LE(list(whole.substr(0, cut)).rows.size(), 6u) << cut;
   EXPECT_EQ(list(whole.substr(0, 22 + 112 + 50)).end, "truncated header");
   whole[22 + 112 + 5] ^= 1;
   EXPECT_EQ(list(whole).end, "StuffIt header CRC e09f, expected 9d23");
 }
 
 // A StuffIt 5 archive of one folder, whose first entry is at first and
-// holds count entries; a file entry at 100 + 52 whose next entry is itself.
-std::string five(uint32_t first, unsigned count) {
+// holds count entries; a file at 100 + 52, its next entry at next, its
+// resource fork "RSRC" and its data fork "hello", both stored.
+std::string five(uint32_t first, unsigned count, uint32_t next) {
   std::string a = "StuffIt (c)1997-1998 Aladdin Systems, Inc., http://www.aladdinsys.com/StuffIt/";
   a += "\r\n" + be(0, 4) + be(1000, 4) + be(0, 4) + be(1, 2) + be(100, 4) + be(0, 2);
-  auto header = [](int flags, uint32_t next, uint32_t a34, unsigned a46, const std::string &name) {
-    std::string h = be(0xA5A5A5A5u, 4) + (char)1 + (char)0 + be(48 + (uint32_t)name.size(), 2) +
-                    (char)0 + (char)flags + be(0, 8) + be(0, 4) + be(next, 4) + be(0, 4) +
-                    be((uint32_t)name.size(), 2) + be(0, 2) + be(a34, 4) + be(0, 8) + be(a46, 2);
-    h += name;
+  auto header = [](int flags, uint32_t next, const std::string &at34, const std::string &name) {
+    std::string h = be(0xA5A5A5A5u, 4) + (char)1 + (char)0 + be(48 + name.size(), 2) + (char)0 +
+                    (char)flags + std::string(12, '\0') + be(next, 4) + be(0, 4) +
+                    be(name.size(), 2) + be(0, 2) + at34 + name;
     uint16_t c = crc16(h);
     h[32] = (char)(c >> 8);
     h[33] = (char)c;
     return h;
   };
-  a += header(0x40, 0, first, count, "loop");
-  a += header(0, 152, 0, 0, "file") + std::string(36, '\0');
+  std::string rsrc = "RSRC", data = "hello";
+  a += header(0x40, 0, be(first, 4) + be(0, 8) + be(count, 2), "loop");
+  a += header(0, next, be(5, 4) + be(5, 4) + be(crc16(data), 2) + be(0, 4), "file");
+  a += be(1, 2) + std::string(34, '\0') + be(4, 4) + be(4, 4) + be(crc16(rsrc), 2) + be(0, 4);
+  a += rsrc + data;
   a.resize(1000, '\0');
   return a;
 }
 
-TEST(StuffIt, FiveWalksThatLoopEnd) {
-  listing l = list(five(100, 1));  // the folder holds itself
+TEST(StuffIt, FiveMembersAndWalksThatLoop) {
+  listing l = list(five(152, 1, 0));
+  EXPECT_EQ(l.rows, std::vector<std::string>{"loop/file hello"});
+  EXPECT_EQ(l.end, "");
+  l = list(five(100, 1, 0));  // the folder holds itself
   EXPECT_EQ(l.end, "a folder tree that loops");
-  l = list(five(152, 60000));  // the file is its own next
+  l = list(five(152, 60000, 152));  // the file is its own next
   EXPECT_EQ(l.end, "a folder tree that loops");
   EXPECT_LT(l.rows.size(), 20u);
-  EXPECT_EQ(l.rows[0], "loop/file ");
 }
 
 }  // namespace
