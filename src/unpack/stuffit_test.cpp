@@ -65,7 +65,8 @@ listing list(const std::string &archive) {
   void *r = NULL;
   int s = unpack_stuffit.open(&src, src.memory, (long)src.held, &r);
   struct unpack_member m;
-  while (s == UNPACK_OK && out.rows.size() < 5000 && (s = unpack_stuffit.next(r, &m)) == UNPACK_OK) {
+  while (s == UNPACK_OK && out.rows.size() < 5000 &&
+         (s = unpack_stuffit.next(r, &m)) == UNPACK_OK) {
     std::string got;
     uint8_t buf[3];
     long n = 0;
