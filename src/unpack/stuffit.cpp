@@ -40,6 +40,7 @@ enum {
   FIVE_FLAG_FOLDER = 0x40,
   // KIVOR's choices.
   MAX_LEVELS = 32,        // folders within folders
+  MAX_ENTRIES = 1 << 17,  // StuffIt 5: entries one archive may have, folders and markers included
   PATH_BYTES = 4096,
   SKIP_BLOCK = 4096,
 };
@@ -55,6 +56,7 @@ struct sit_reader {
   bool five;
   int64_t end;            // the archive's stated length
   int64_t budget;         // StuffIt 5: header bytes that may still be read (a loop ends on it)
+  long entries_left;      // StuffIt 5: and entries
   int levels;             // folders open, the archive itself being the first
   struct sit_level level[MAX_LEVELS + 1];
   char path[PATH_BYTES];
@@ -282,6 +284,7 @@ static int sit_open(struct unpack_source *src, const uint8_t *first, long n, voi
     r->level[0].left = get16(r->head + 92);
     r->level[0].next = get32(r->head + 94);
     r->budget = r->end;  // entries do not share bytes: more of them means a loop
+    r->entries_left = MAX_ENTRIES;
   } else {
     r->end = get32(r->head + 6);
   }
@@ -298,6 +301,7 @@ static int classic_next(struct sit_reader *r, struct unpack_member *m) {
     }
   }
   for (;;) {
+    unpack_poll();
     int64_t at = unpack_source_tell(r->src);
     if (at + CLASSIC_ENTRY > r->end)
       return UNPACK_END;
@@ -362,6 +366,11 @@ static int five_next(struct sit_reader *r, struct unpack_member *m) {
       r->levels--;
       r->path[r->level[r->levels - 1].path_len] = '\0';
       continue;
+    }
+    unpack_poll();
+    if (r->entries_left-- <= 0) {
+      r->why = "a folder tree that loops";
+      return UNPACK_FAILED;
     }
     int64_t at = l->next;
     uint8_t *h = r->head;
