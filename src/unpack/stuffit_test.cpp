@@ -112,7 +112,7 @@ TEST(StuffIt, ClassicMembers) {
 // holds count entries; a file at 100 + 52, its next entry at next, its
 // resource fork "RSRC" and its data fork "hello", both stored.
 std::string five(uint32_t first, unsigned count, uint32_t next) {
-  std::string a = "StuffIt (c)1997-1998 Aladdin Systems, Inc., http://www.aladdinsys.com/StuffIt/";
+  std::string a = "StuffIt (c)1997-" + std::string(62, '.');  // the rest of the text varies
   a += "\r\n" + be(0, 4) + be(1000, 4) + be(0, 4) + be(1, 2) + be(100, 4) + be(0, 2);
   auto header = [](int flags, uint32_t next, const std::string &at34, const std::string &name) {
     std::string h = be(0xA5A5A5A5u, 4) + (char)1 + (char)0 + be(48 + name.size(), 2) + (char)0 +
