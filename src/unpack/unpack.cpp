@@ -8,13 +8,14 @@
 #include "run/abort.h"
 #include "run/exit.h"
 
-extern const struct unpack_format unpack_mscompress, unpack_arj, unpack_pkzip, unpack_libarchive;
-extern const struct unpack_format unpack_compactpro;
+extern const struct unpack_format unpack_mscompress, unpack_arj, unpack_pkzip, unpack_stuffit,
+    unpack_compactpro, unpack_libarchive;
 
 const struct unpack_format *const unpack_formats[] = {
     &unpack_mscompress,
     &unpack_arj,
     &unpack_pkzip,
+    &unpack_stuffit,
     &unpack_compactpro,
     &unpack_libarchive,
     NULL,
