@@ -9,11 +9,15 @@
 #include "run/exit.h"
 
 extern const struct unpack_format unpack_mscompress, unpack_arj, unpack_pkzip, unpack_libarchive;
+extern const struct unpack_format unpack_binhex, unpack_macbinary, unpack_applesingle;
 
 const struct unpack_format *const unpack_formats[] = {
     &unpack_mscompress,
     &unpack_arj,
     &unpack_pkzip,
+    &unpack_binhex,
+    &unpack_macbinary,
+    &unpack_applesingle,
     &unpack_libarchive,
     NULL,
 };
