@@ -5,7 +5,8 @@
 // more than it is asked for, and names why a call failed.  The rows are
 // those of src/unpack/unpack.cpp: mscompress.cpp, arj_reader.cpp, pkzip.cpp
 // (its members through inflate.cpp and the decoders with targets of their
-// own) and libarchive.cpp; a build without a library has in their place
+// own), binhex.cpp (through rle90.cpp), macbinary.cpp (MacBinary, then
+// AppleSingle and AppleDouble) and libarchive.cpp; a build without a library has in their place
 // mscompress-none.cpp, libarchive-none.cpp and inflate-none.cpp, which take
 // nothing.
 #include <stddef.h>
