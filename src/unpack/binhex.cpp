@@ -24,7 +24,7 @@ enum {
 };
 
 static const char marker[] = "(This file must be converted with BinHex 4.0)";
-static const char alphabet[] = "!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr";
+static constexpr char alphabet[] = "!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr";
 
 // Each character's 6 bits, -1 for a character outside the alphabet.
 struct sextets {
