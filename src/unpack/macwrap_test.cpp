@@ -1,11 +1,12 @@
 // The Macintosh wrappers read through their rows of the format table:
-// BinHex made here by a small encoder, MacBinary and AppleSingle headers
-// made by hand, from memory and from a stream.
+// BinHex and MacBinary written by tests/support/mac_writer.h, AppleSingle
+// made here, read from memory and from a stream.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "search/archive.h"
+#include "mac_writer.h"
 #include "unpack/macwrap.h"
 #include "unpack/unpack.h"
 #include "unpack/unpack_test_util.h"
@@ -13,53 +14,6 @@
 extern const struct unpack_format unpack_binhex, unpack_macbinary, unpack_applesingle;
 
 namespace {
-
-std::string be(uint32_t v, int n) {
-  std::string out;
-  for (int i = n - 1; i >= 0; i--)
-    out += (char)(v >> (8 * i));
-  return out;
-}
-
-std::string crc(const std::string &s) {
-  return be(mac_crc16(0, (const uint8_t *)s.data(), s.size()), 2);
-}
-
-// A BinHex file of name and data: flip spoils a CRC (1 the header's, 2 the
-// data fork's), extra overstates the data fork's length.
-std::string binhex(const std::string &name, const std::string &data, int flip = 0, uint32_t extra = 0) {
-  std::string h = (char)name.size() + name + '\0' + "TEXTttxt" + be(0, 2) +
-                  be((uint32_t)data.size() + extra, 4) + be(0, 4);
-  h += crc(h);
-  std::string d = crc(data);
-  if (flip == 1)
-    h.back() ^= 1;
-  if (flip == 2)
-    d.back() ^= 1;
-  std::string plain = h + data + d + crc(""), runs;
-  for (size_t i = 0; i < plain.size();) {  // runs of four or more, and 0x90 escaped
-    size_t k = 1;
-    while (i + k < plain.size() && plain[i + k] == plain[i] && k < 255)
-      k++;
-    runs += plain[i] == '\x90' ? std::string("\x90\0", 2) : std::string(1, plain[i]);
-    if (k >= 4)
-      runs += "\x90" + std::string(1, (char)k);
-    i += k >= 4 ? k : 1;
-  }
-  static const char alphabet[] = "!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr";
-  std::string text;
-  uint32_t bits = 0;
-  int held = 0;
-  for (size_t i = 0; i <= runs.size(); i++) {  // the last bits padded with zeros
-    bits = bits << 8 | (i < runs.size() ? (unsigned char)runs[i] : 0);
-    for (held += 8; held >= 6 && (i < runs.size() || held > 8); held -= 6) {
-      text += alphabet[(bits >> (held - 6)) & 63];
-      if (text.size() % 65 == 64)
-        text += '\n';
-    }
-  }
-  return "(This file must be converted with BinHex 4.0)\r\n\r\n:" + text + ":\n";
-}
 
 struct outcome {
   int open = -1, next = -1;  // the first next's status
@@ -138,7 +92,7 @@ TEST(MacWrappers, BinHex) {
       {spoilt, UNPACK_OK, "Cl\xC3\xA9s:v1", "key \x90", "a character BinHex does not use"},
       {binhex("K", kData, 1), UNPACK_FAILED, "", "", "header CRC mismatch"},
       {binhex("K", kData, 2), UNPACK_OK, "K", kData, "data fork CRC mismatch"},
-      {binhex("K", "abc", 0, 40), UNPACK_OK, "K", "abc" + crc("abc") + crc(""), "truncated data"},
+      {binhex("K", "abc", 0, 40), UNPACK_OK, "K", "abc" + mac_crc("abc") + mac_crc(""), "truncated data"},
       {"(This file must be converted with BinHex 4.0) by hand.\n", UNPACK_NONE, "", "", ""},
   };
   for (auto &c : cases) {
@@ -148,24 +102,6 @@ TEST(MacWrappers, BinHex) {
   }
   // A stream: its text read on past the first bytes.
   expect(read_with(unpack_binhex, good, "F.HQX", 100), UNPACK_OK, "Cl\xC3\xA9s:v1", kData, "", "stream");
-}
-
-// A MacBinary header: version 1 (no CRC), 2 or 3; sec, a secondary header's length.
-std::string macbinary(const std::string &name, const std::string &data, int version, unsigned sec = 0) {
-  std::string h(128, '\0');
-  h[1] = (char)name.size();
-  h.replace(2, name.size(), name);
-  h.replace(65, 8, "TEXTttxt");
-  h.replace(83, 4, be((uint32_t)data.size(), 4));
-  if (version > 1) {
-    h.replace(120, 2, be(sec, 2));
-    h[122] = (char)(127 + version);
-    h[123] = (char)129;
-    if (version == 3)
-      h.replace(102, 4, "mBIN");
-    h.replace(124, 2, crc(h.substr(0, 124)));
-  }
-  return h + std::string((sec + 127) / 128 * 128, 'S') + data + std::string(-data.size() & 127, '\0');
 }
 
 TEST(MacWrappers, MacBinary) {
@@ -203,12 +139,13 @@ TEST(MacWrappers, MacBinary) {
 // An AppleSingle (or Double) file: its entries (id, bytes) stored after the
 // table in the order given, listed in the order of ids.
 std::string applesingle(uint32_t magic, uint32_t version, std::vector<std::pair<int, std::string>> entries) {
-  std::string out = be(magic, 4) + be(version, 4) + (version == 0x10000 ? "Macintosh       " : std::string(16, '\0')) +
-                    be((uint32_t)entries.size(), 2);
+  std::string out = mac_be(magic, 4) + mac_be(version, 4) + (version == 0x10000 ? "Macintosh       " : std::string(16, '\0')) +
+                    mac_be((uint32_t)entries.size(), 2);
   std::string table, stored;
   size_t at = out.size() + 12 * entries.size();
   for (auto &e : entries) {
-    table += be((uint32_t)e.first, 4) + be((uint32_t)(at + stored.size()), 4) + be((uint32_t)e.second.size(), 4);
+    table += mac_be((uint32_t)e.first, 4) + mac_be((uint32_t)(at + stored.size()), 4) +
+             mac_be((uint32_t)e.second.size(), 4);
     stored += e.second;
   }
   return out + table + stored;

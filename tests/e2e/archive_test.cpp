@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "expect.h"
+#include "mac_writer.h"
 #include "runner.h"
 
 namespace {
@@ -313,53 +314,6 @@ std::string kwaj(const std::string &data, const std::string &name, const std::st
   std::string out("KWAJ\x88\xF0\x27\xD1\0\0", 10);
   out += {(char)offset, 0, 0x18, 0};
   return out + name + '\0' + ext + '\0' + data;
-}
-
-// The CRC-16 of BinHex and MacBinary (0x1021, from 0), big-endian.
-std::string crc16(const std::string &s) {
-  unsigned c = 0;
-  for (unsigned char b : s) {
-    c ^= (unsigned)b << 8;
-    for (int k = 0; k < 8; k++)
-      c = (c & 0x8000 ? c << 1 ^ 0x1021 : c << 1) & 0xFFFF;
-  }
-  return {(char)(c >> 8), (char)c};
-}
-
-std::string be32(size_t v) {
-  return {(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v};
-}
-
-// data as the data fork of a BinHex 4.0 file that names it name (no runs
-// coded, only 0x90 itself).
-std::string binhex(const std::string &name, const std::string &data) {
-  std::string h = (char)name.size() + name + std::string("\0TEXTttxt\0\0", 11) + be32(data.size()) + be32(0);
-  std::string plain = h + crc16(h) + data + crc16(data) + crc16(""), coded, text;
-  for (char c : plain)
-    coded += c == '\x90' ? std::string("\x90\0", 2) : std::string(1, c);
-  static const char alphabet[] = "!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr";
-  for (size_t i = 0; i < coded.size(); i += 3) {
-    unsigned v = 0;  // three bytes, zeros past the end
-    for (size_t k = 0; k < 3; k++)
-      v = v << 8 | (i + k < coded.size() ? (unsigned char)coded[i + k] : 0u);
-    for (int k = 3; k >= 0; k--)
-      text += alphabet[(v >> (6 * k)) & 63];
-    if (i % 48 == 45)
-      text += '\n';
-  }
-  return "(This file must be converted with BinHex 4.0)\n:" + text + ":\n";
-}
-
-// data as the data fork of a MacBinary II file that names it name.
-std::string macbinary(const std::string &name, const std::string &data) {
-  std::string h(128, '\0');
-  h[1] = (char)name.size();
-  h.replace(2, name.size(), name);
-  h.replace(65, 8, "TEXTttxt");
-  h.replace(83, 4, be32(data.size()));
-  h[122] = h[123] = (char)129;
-  h.replace(124, 2, crc16(h.substr(0, 124)));
-  return h + data + std::string(-data.size() & 127, '\0');
 }
 
 // The containers of DOS, Windows and Mac disks that libarchive does not
