@@ -6,7 +6,8 @@
 // type, creator, Finder flags, data fork length, resource fork length, all
 // numbers big-endian, and the CRC of all that), the data fork and its CRC,
 // the resource fork and its CRC.  The data fork is the one member, named
-// by the stored name; the resource fork is not read.  The text is read
+// by the stored name (none when it is empty); the resource fork is not
+// read.  The text is read
 // once from its start, never seeking, so a stream reads as a file does.
 #include <string.h>
 
@@ -209,8 +210,8 @@ static int hqx_open(struct unpack_source *src, const uint8_t *first, long n, voi
 
 static int hqx_next(void *reader, struct unpack_member *m) {
   struct binhex_reader *r = (struct binhex_reader *)reader;
-  if (r->given)
-    return UNPACK_END;
+  if (r->given || r->data_left == 0)
+    return UNPACK_END;  // read, or empty (a program all in its resource fork)
   r->given = true;
   m->path = r->path;
   m->regular = true;

@@ -92,6 +92,7 @@ TEST(MacWrappers, BinHex) {
       {spoilt, UNPACK_OK, "Cl\xC3\xA9s:v1", "key \x90", "a character BinHex does not use"},
       {binhex("K", kData, 1), UNPACK_FAILED, "", "", "header CRC mismatch"},
       {binhex("K", kData, 2), UNPACK_OK, "K", kData, "data fork CRC mismatch"},
+      {binhex("K", ""), UNPACK_OK, "", "", ""},  // no data fork, no member
       {binhex("K", "abc", 0, 40), UNPACK_OK, "K", "abc" + mac_crc("abc") + mac_crc(""), "truncated data"},
       {"(This file must be converted with BinHex 4.0) by hand.\n", UNPACK_NONE, "", "", ""},
   };
