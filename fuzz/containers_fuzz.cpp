@@ -5,11 +5,13 @@
 // more than it is asked for, and names why a call failed.  The rows are
 // those of src/unpack/unpack.cpp: mscompress.cpp, arj_reader.cpp, pkzip.cpp
 // (its members through inflate.cpp and the decoders with targets of their
+// own), stuffit.cpp (its methods through decoders with targets of their
 // own), compactpro.cpp (which takes only bytes whose directory CRC checks:
-// cpt_lzh_fuzz.cpp reads its archives past that), stuffit.cpp (its methods
-// through decoders with targets of their own) and libarchive.cpp; a build
-// without a library has in their place mscompress-none.cpp,
-// libarchive-none.cpp and inflate-none.cpp, which take nothing.
+// cpt_lzh_fuzz.cpp reads its archives past that), binhex.cpp (through
+// rle90.cpp), macbinary.cpp (MacBinary, then AppleSingle and AppleDouble)
+// and libarchive.cpp; a build without a library has in their place
+// mscompress-none.cpp, libarchive-none.cpp and inflate-none.cpp, which take
+// nothing.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>

@@ -16,6 +16,7 @@
 #include "search/lists.h"
 #include "search/pathjoin.h"
 #include "unpack/known.h"
+#include "unpack/macwrap.h"
 #include "unpack/sfx.h"
 #include "unpack/unpack.h"
 
@@ -23,6 +24,7 @@ bool has_archive_extension(const char *name) {
   static const char *const extensions[] = {
       "ZIP", "LZH", "LHA", "TAR", "TGZ", "TAZ", "GZ",  "Z",   "BZ2",
       "XZ",  "LZMA", "ZST", "7Z", "CAB", "RAR", "ISO", "CPIO", "AR", "XAR", "ARJ",
+      "HQX", "SEA",
       // recognised, not read: said so
       "SIT", "CPT", "ARC", "PAK", "ZOO", "HPK", "UC2",
   };
@@ -87,6 +89,8 @@ bool archive_signature(const unsigned char *b, long n) {
     return true;  // lha
   if (unpack_known_unread(b, n, "") != NULL)
     return true;
+  if (applesingle_header(b, n, NULL) || macbinary_header(b, n, -1, NULL) || binhex_start(b, n) >= 0)
+    return true;  // the Mac wrappers
   if (n >= 512 && b[0] != 0 && (memcmp(b + 257, "ustar", 5) == 0 || tar_checksum_field(b)))
     return true;
   if (n >= READ_SIZE) {  // an ISO 9660 image begins with an empty system area

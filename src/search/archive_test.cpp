@@ -10,9 +10,9 @@
 
 TEST(Archive, CandidatesByExtensionAndSignature) {
   for (const char *name : {"A.ZIP", "b.lzh", "c.Tgz", "d.tar.gz", "e.Z", "f.7z", "g.iso", "h.xar",
-                           "KEYS.PG_", "SETUP.EX_", "A._", "k.asc.lzma", "a.arj"})
+                           "KEYS.PG_", "SETUP.EX_", "A._", "k.asc.lzma", "a.arj", "b.HQX", "c.sea"})
     EXPECT_TRUE(has_archive_extension(name)) << name;
-  for (const char *name : {"zip", "a.zipx", "a.gz.txt", "x.pgp", ".", "a.", "a.pgp_", "a_"})
+  for (const char *name : {"zip", "a.zipx", "a.gz.txt", "x.pgp", ".", "a.", "a.pgp_", "a_", "KEYS.BIN"})
     EXPECT_FALSE(has_archive_extension(name)) << name;
 
   std::string tar(512, '\0');
@@ -23,7 +23,9 @@ TEST(Archive, CandidatesByExtensionAndSignature) {
       "PK\3\4", "\x1F\x8B\x08", "\x1F\x9D\x90", "BZh9", std::string("\xFD" "7zXZ\0", 6),
       "\x28\xB5\x2F\xFD", std::string("\x5D\0\0\x80", 4), "7z\xBC\xAF\x27\x1C", "Rar!\x1A\x07\x00",
       "MSCF", "xar!", "!<arch>\n", "070701", "\xC7\x71", "\x71\xC7", "!!-lh5-", tar, iso,
-      "SZDD\x88\xF0\x27\x33", "KWAJ\x88\xF0\x27\xD1", "\x60\xEA\x2C\x00"};
+      "SZDD\x88\xF0\x27\x33", "KWAJ\x88\xF0\x27\xD1", "\x60\xEA\x2C\x00",
+      std::string("\0\5\x16\0\0\2\0\0", 8) + std::string(18, '\0'),   // AppleSingle
+      std::string("\0\5\x16\7\0\1\0\0", 8) + std::string(18, 'x')};    // AppleDouble
   for (const std::string &b : yes)
     EXPECT_TRUE(archive_signature((const unsigned char *)b.data(), (long)b.size())) << b;
   std::string text_tar = tar;

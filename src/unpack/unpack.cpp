@@ -9,7 +9,7 @@
 #include "run/exit.h"
 
 extern const struct unpack_format unpack_mscompress, unpack_arj, unpack_pkzip, unpack_stuffit,
-    unpack_compactpro, unpack_libarchive;
+    unpack_compactpro, unpack_binhex, unpack_macbinary, unpack_applesingle, unpack_libarchive;
 
 const struct unpack_format *const unpack_formats[] = {
     &unpack_mscompress,
@@ -17,6 +17,9 @@ const struct unpack_format *const unpack_formats[] = {
     &unpack_pkzip,
     &unpack_stuffit,
     &unpack_compactpro,
+    &unpack_binhex,
+    &unpack_macbinary,
+    &unpack_applesingle,
     &unpack_libarchive,
     NULL,
 };
