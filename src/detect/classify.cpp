@@ -16,6 +16,7 @@
 #include "run/globals.h"
 #include "search/archive.h"
 #include "search/pathjoin.h"
+#include "unpack/unpack.h"
 
 const char g_packet_kinds[KIND_SLOTS][KIND_TEXT] = {
     "unknown",
@@ -340,6 +341,17 @@ void examine_candidate(struct candidate *c) {
   bool archive = false;
   if (n < 0)
     fprintf(stderr, "couldn't read %s: %s\n", shown_name(pg_check_path), strerror(c->read_errno));
+  if (g_settings->search_archives && n >= 0 && unpack_text_around(c->data, n)) {
+    // -a: a mail that carries a BinHex attachment is judged as the file it
+    // is, then searched for the attachment's member.
+    if (g_settings->confirm)
+      report_confirmed(display, read_and_confirm(c->fh, c->data, n), c->data, n);
+    else
+      report_class(display, c->data, n);
+    search_archive(c->fh, pg_check_path, c->data, n, c->id.size);
+    discard_candidate(c);
+    return;
+  }
   if (g_settings->search_archives && n >= 0) {
     // -a: the first bytes tell whether it is an archive; an archive's own
     // bytes are not judged, its members are.  The reader moves the file's

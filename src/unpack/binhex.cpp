@@ -70,6 +70,20 @@ long binhex_start(const uint8_t *b, long n) {
   return -1;
 }
 
+bool binhex_after_text(const uint8_t *b, long n) {
+  long at = binhex_start(b, n);
+  if (at < 0)
+    return false;
+  const long len = (long)sizeof marker - 1;
+  for (long i = 0; i + len < at; i++) {
+    if (b[i] == '(' && memcmp(b + i, marker, (size_t)len) == 0)
+      return false;
+    if (!blank(b[i]))
+      return true;
+  }
+  return false;
+}
+
 struct binhex_reader {
   struct unpack_source *src;
   uint8_t text[TEXT_BLOCK];

@@ -23,6 +23,10 @@ uint16_t mac_crc16(uint16_t crc, const uint8_t *b, size_t n);
 // which must lie within the n bytes too.
 long binhex_start(const uint8_t *b, long n);
 
+// True when the n bytes at b hold BinHex text (binhex_start) with text of
+// their own before it: a mail or a note that carries a BinHex attachment.
+bool binhex_after_text(const uint8_t *b, long n);
+
 // A MacBinary header's fields, as macbinary_header reads them.
 struct macbinary_info {
   int version;         // 1, 2 (the header's CRC matches) or 3 ("mBIN" too)

@@ -7,6 +7,7 @@
 
 #include "run/abort.h"
 #include "run/exit.h"
+#include "unpack/macwrap.h"
 
 extern const struct unpack_format unpack_mscompress, unpack_arj, unpack_pkzip, unpack_stuffit,
     unpack_compactpro, unpack_binhex, unpack_macbinary, unpack_applesingle, unpack_libarchive;
@@ -23,6 +24,10 @@ const struct unpack_format *const unpack_formats[] = {
     &unpack_libarchive,
     NULL,
 };
+
+bool unpack_text_around(const uint8_t *first, long n) {
+  return binhex_after_text(first, n);
+}
 
 static int64_t work_done;    // decompressed bytes of this file on disk
 static bool work_exhausted;  // the work limit is passed

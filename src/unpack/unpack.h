@@ -134,6 +134,11 @@ long unpack_none_read(void *reader, uint8_t *out, size_t count);
 const char *unpack_none_error(void *reader);
 void unpack_none_close(void *reader);
 
+// True when the n bytes at first are a container in text with text of its
+// own before it (a mail that carries a BinHex attachment): such a file is
+// judged as a file too, not only searched.
+bool unpack_text_around(const uint8_t *first, long n);
+
 // The formats, in the order they are tried; NULL after the last.
 extern const struct unpack_format *const unpack_formats[];
 
