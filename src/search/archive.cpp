@@ -24,9 +24,9 @@ bool has_archive_extension(const char *name) {
   static const char *const extensions[] = {
       "ZIP", "LZH", "LHA", "TAR", "TGZ", "TAZ", "GZ",  "Z",   "BZ2",
       "XZ",  "LZMA", "ZST", "7Z", "CAB", "RAR", "ISO", "CPIO", "AR", "XAR", "ARJ",
-      "HQX", "SEA",
+      "HQX", "SEA", "SIT", "CPT",
       // recognised, not read: said so
-      "SIT", "CPT", "ARC", "PAK", "ZOO", "HPK", "UC2",
+      "ARC", "PAK", "ZOO", "HPK", "UC2",
   };
   const char *last = strrchr(name, PLAT_SEP);
   const char *dot = strrchr(last != NULL ? last : name, '.');
@@ -87,7 +87,7 @@ bool archive_signature(const unsigned char *b, long n) {
       return true;
   if (n >= 7 && b[2] == '-' && b[3] == 'l' && (b[4] == 'h' || b[4] == 'z') && b[6] == '-')
     return true;  // lha
-  if (unpack_known_unread(b, n, "") != NULL)
+  if (unpack_known_unread(b, n) != NULL)
     return true;
   if (applesingle_header(b, n, NULL) || macbinary_header(b, n, -1, NULL) || binhex_start(b, n) >= 0)
     return true;  // the Mac wrappers
@@ -416,7 +416,7 @@ static int search_container(struct unpack_source *src, size_t name_len) {
     member_name[name_len] = '\0';
     return SEARCHED;
   }
-  const char *known = unpack_known_unread(src->memory, (long)src->held, src->name);
+  const char *known = unpack_known_unread(src->memory, (long)src->held);
   if (known == NULL)
     return NOT_ARCHIVE;
   member_name[name_len] = '\0';

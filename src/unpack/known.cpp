@@ -2,7 +2,6 @@
 #include "unpack/known.h"
 
 #include <string.h>
-#include <strings.h>
 
 // ARC (and PAK, which extends it): 0x1A, a method from 1 to 11, then a
 // 13-byte name of printable characters ending in NUL.
@@ -18,7 +17,7 @@ static bool arc_header(const unsigned char *b, long n) {
   return len > 0 && len < 13;
 }
 
-const char *unpack_known_unread(const unsigned char *b, long n, const char *name) {
+const char *unpack_known_unread(const unsigned char *b, long n) {
   static const struct {
     const char *name;
     long at;
@@ -35,10 +34,5 @@ const char *unpack_known_unread(const unsigned char *b, long n, const char *name
   for (const auto &k : known)
     if (n >= k.at + k.len && memcmp(b + k.at, k.magic, (size_t)k.len) == 0)
       return k.name;
-  if (arc_header(b, n))
-    return "ARC";
-  const char *dot = strrchr(name, '.');
-  if (dot != NULL && strcasecmp(dot, ".cpt") == 0 && n >= 8 && b[0] == 1)
-    return "Compact Pro";  // a volume number, then the directory's offset
-  return NULL;
+  return arc_header(b, n) ? "ARC" : NULL;
 }

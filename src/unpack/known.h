@@ -4,10 +4,9 @@
 #ifndef KIVOR_UNPACK_KNOWN_H_
 #define KIVOR_UNPACK_KNOWN_H_
 
-// The name of the unreadable container format whose signature the n bytes
-// at b begin with ("StuffIt", "ZOO", ...), of a file or member whose last
-// component is name (a weak signature counts only with its extension);
-// NULL for none.
-const char *unpack_known_unread(const unsigned char *b, long n, const char *name);
+// The name of the container format whose signature the n bytes at b begin
+// with, where KIVOR does not read it ("ZOO", ...), or reads it but the
+// reader refused it ("StuffIt": damaged); NULL for none.
+const char *unpack_known_unread(const unsigned char *b, long n);
 
 #endif  // KIVOR_UNPACK_KNOWN_H_
