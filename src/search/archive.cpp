@@ -168,6 +168,7 @@ enum member_outcome {
 static uint8_t *nest_memory[UNPACK_MAX_DEPTH + 1];  // by depth, made on first use
 static char *member_name;       // WIDE_BUF: archive<sep>member<sep>member...
 static size_t top_name_len;     // the length of the file's own name in it
+static char *converted_name;    // WIDE_BUF: a member's UTF-8 name as shown
 static bool said_exhausted;     // the work limit's message was written
 
 bool archive_search_available(void) {
@@ -389,8 +390,14 @@ static void search_members(const struct unpack_format *f, void *r, int depth, si
     }
     if (!m.regular || m.second_name)
       continue;
+    // A name stored as UTF-8 is shown as the platform shows names (on
+    // Windows in its code page); examine_member is done with it before a
+    // nested container's next member is named here.
+    const char *path = m.path;
+    if (m.utf8 && plat_member_name_from_utf8(m.path, converted_name, WIDE_BUF))
+      path = converted_name;
     struct unpack_stream stream = {f, r, NULL, NULL, 0};
-    enum member_outcome outcome = examine_member(depth, name_len, m.path, &stream, m.encrypted);
+    enum member_outcome outcome = examine_member(depth, name_len, path, &stream, m.encrypted);
     member_name[name_len] = '\0';
     if (outcome == STOP)
       return;
@@ -450,7 +457,8 @@ bool search_archive(plat_handle h, const char *name, const unsigned char *first,
   if (n <= 0 || (!has_archive_extension(name) && !archive_signature(first, n) &&
                  !(n >= 2 && first[0] == 'M' && first[1] == 'Z' && self_extractor(h, first, n, size))))
     return false;
-  if (member_name == NULL && (member_name = (char *)run_alloc(WIDE_BUF)) == NULL)
+  if ((member_name == NULL && (member_name = (char *)run_alloc(WIDE_BUF)) == NULL) ||
+      (converted_name == NULL && (converted_name = (char *)run_alloc(WIDE_BUF)) == NULL))
     return false;
   if (plat_seek(h, 0, 0) != 0)
     return false;

@@ -133,6 +133,7 @@ static int arj_next(void *reader, struct unpack_member *m) {
   m->regular = r->h.file_type == ARJ_TYPE_BINARY || r->h.file_type == ARJ_TYPE_TEXT;
   m->second_name = false;
   m->encrypted = (r->h.flags & ARJ_FLAG_GARBLED) != 0;
+  m->utf8 = false;
   r->why = NULL;
   if (r->h.flags & ARJ_FLAG_EXTFILE)
     r->why = "begins in an earlier volume, not searched";

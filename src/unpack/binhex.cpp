@@ -231,6 +231,7 @@ static int hqx_next(void *reader, struct unpack_member *m) {
   m->regular = true;
   m->second_name = false;
   m->encrypted = false;
+  m->utf8 = true;
   return UNPACK_OK;
 }
 

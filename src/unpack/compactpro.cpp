@@ -220,6 +220,7 @@ static int cpt_next(void *reader, struct unpack_member *m) {
   m->regular = true;
   m->second_name = false;
   m->encrypted = (flags & FLAG_ENCRYPTED) != 0;
+  m->utf8 = true;
   r->given = 0;
   r->crc = 0;
   r->checked = false;

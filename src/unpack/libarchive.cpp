@@ -404,7 +404,7 @@ static int la_next(void *reader, struct unpack_member *m) {
                                                                                       : UNPACK_FAILED;
   r->index++;
   if (r->raw) {
-    *m = {r->raw_name, true, false, false};
+    *m = {r->raw_name, true, false, false, false};
     return UNPACK_OK;
   }
   struct archive_entry *e = r->entry;
@@ -421,6 +421,7 @@ static int la_next(void *reader, struct unpack_member *m) {
   m->regular = archive_entry_filetype(e) == AE_IFREG && !library_table(r, path);
   m->second_name = archive_entry_hardlink(e) != NULL && archive_entry_size(e) == 0;
   m->encrypted = archive_entry_is_encrypted(e);
+  m->utf8 = false;  // converted already, as the platform shows names
   return UNPACK_OK;
 }
 

@@ -142,6 +142,7 @@ static int fork_next(void *reader, struct unpack_member *m) {
   m->regular = true;
   m->second_name = false;
   m->encrypted = false;
+  m->utf8 = true;
   return UNPACK_OK;
 }
 

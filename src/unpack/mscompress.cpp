@@ -211,7 +211,7 @@ static int ms_next(void *reader, struct unpack_member *m) {
   if (r->taken)
     return UNPACK_END;
   r->taken = true;
-  *m = {r->name, true, false, false};
+  *m = {r->name, true, false, false, false};
   return UNPACK_OK;
 }
 

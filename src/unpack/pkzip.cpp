@@ -166,6 +166,7 @@ static int zip_next(void *reader, struct unpack_member *m) {
   m->regular = name_len > 0 && r->name[name_len - 1] != '/' && r->name[name_len - 1] != '\\';
   m->second_name = false;
   m->encrypted = (flags & 1) != 0;
+  m->utf8 = (flags & 0x800) != 0;  // general purpose bit 11: the name is UTF-8
   r->method = (int)unpack_get16(e + 10);
   r->why = NULL;
   uint8_t local[LOCAL_HEADER];

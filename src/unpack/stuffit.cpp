@@ -348,6 +348,7 @@ static int classic_next(struct sit_reader *r, struct unpack_member *m) {
     m->regular = true;
     m->second_name = false;
     m->encrypted = (h[1] & 0x90) != 0;
+    m->utf8 = true;
     start_member(r, h[1] & 0x0F, packed, get32(h + 88), (uint16_t)get16(h + 102),
                  r->src->depth);
     return UNPACK_OK;
@@ -418,6 +419,7 @@ static int five_next(struct sit_reader *r, struct unpack_member *m) {
     m->regular = true;
     m->second_name = false;
     m->encrypted = (flags & FIVE_FLAG_ENCRYPTED) != 0;
+    m->utf8 = true;
     // The second header: whether a resource fork's bytes come first.
     int64_t second = at + (int64_t)header;
     size_t resource_at = h[4] == 1 ? 36 : 32;

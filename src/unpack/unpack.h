@@ -91,6 +91,8 @@ struct unpack_member {
   bool regular;        // a file's data (not a folder, link or device)
   bool second_name;    // a hard link to data examined under its first name
   bool encrypted;      // its data is encrypted: not read
+  bool utf8;           // path is UTF-8 (else the bytes stored, in the
+                       // archive's code page, or as the library gives them)
 };
 
 // What a format's routines return.
