@@ -9,9 +9,7 @@
 // own), compactpro.cpp (which takes only bytes whose directory CRC checks:
 // cpt_lzh_fuzz.cpp reads its archives past that), binhex.cpp (through
 // rle90.cpp), macbinary.cpp (MacBinary, then AppleSingle and AppleDouble)
-// and libarchive.cpp; a build without a library has in their place
-// mscompress-none.cpp, libarchive-none.cpp and inflate-none.cpp, which take
-// nothing.
+// and libarchive.cpp.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>

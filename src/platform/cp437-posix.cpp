@@ -88,3 +88,7 @@ void plat_archive_names_end(void) {
     uselocale(before);
   before = (locale_t)0;
 }
+
+const char *plat_dos_names_charset(void) {
+  return NULL;
+}

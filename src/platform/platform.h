@@ -296,6 +296,12 @@ bool plat_member_name_from_utf8(const char *utf8, char *out, size_t size);
 // POSIX: encoded as UTF-8.
 bool plat_member_name_from_wide(const wchar_t *name, char *out, size_t size);
 
+// The character set of the names in DOS archives (ZIP, LHA) that are not
+// flagged as UTF-8, as an archive library names it, for the library to
+// convert them from: Windows, the OEM code page ("CP437"), as the walk
+// reads DOS names; POSIX, NULL: the stored bytes are shown as they are.
+const char *plat_dos_names_charset(void);
+
 // An archive library reads the names it converts with UTF-8 as the text
 // encoding between plat_archive_names_begin and plat_archive_names_end on
 // the calling thread, so that a name stored as UTF-8 comes out as it is

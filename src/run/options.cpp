@@ -9,7 +9,6 @@
 #include "run/exit.h"
 #include "run/abort.h"
 #include "run/longopts.h"
-#include "search/archive.h"
 #include "search/lists.h"
 
 enum { FULL_WIDTH = 260 };  // the width that -w0 asks for
@@ -168,15 +167,9 @@ static int opt_confirm(struct option_walk *w) {
   return NEXT_LETTER;
 }
 
-// a turns archive search on, +a toggles it; a build without an archive
-// reader refuses to turn it on.
+// a turns archive search on, +a toggles it.
 static int opt_archives(struct option_walk *w) {
-  int on = plus_stands(w) ? !w->settings->search_archives : 1;
-  if (on && !archive_search_available()) {
-    fputs("archive search is not available in this build\n", stderr);
-    return stop(w, OPTIONS_ILLEGAL);
-  }
-  w->settings->search_archives = on;
+  w->settings->search_archives = plus_stands(w) ? !w->settings->search_archives : 1;
   return NEXT_LETTER;
 }
 

@@ -171,10 +171,6 @@ static size_t top_name_len;     // the length of the file's own name in it
 static char *converted_name;    // WIDE_BUF: a member's UTF-8 name as shown
 static bool said_exhausted;     // the work limit's message was written
 
-bool archive_search_available(void) {
-  return unpack_available();
-}
-
 // Says, once, that the work limit stopped this file's reading; true when it
 // did.
 static bool stopped(void) {

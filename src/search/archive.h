@@ -64,9 +64,6 @@ bool archive_only_candidate(const char *name);
 
 // ---------------------------------------------------------- examination
 
-// True when this build can read archives.
-bool archive_search_available(void);
-
 // Searches the file open as h, named name (its full name), whose first n
 // bytes are at first, as an archive, when its name or those bytes make it a
 // candidate (or it is a program with an archive after it); size is the

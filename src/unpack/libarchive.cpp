@@ -63,10 +63,6 @@ struct la_reader {
 static struct la_reader readers[UNPACK_MAX_DEPTH + 1];  // one per depth
 static uint8_t *drain_block;                            // DRAIN_BLOCK
 
-bool unpack_available(void) {
-  return true;
-}
-
 // A new reader: with decompress, one that takes every supported compression
 // (stacked) and hands on the bytes it makes as one raw member; otherwise one
 // for every supported archive kind and no compression.  NULL without
@@ -101,6 +97,14 @@ static struct archive *new_reader(bool decompress) {
   if (!decompress) {
     for (auto format : formats)
       format(a);
+    // The names of DOS archives not flagged as UTF-8 are in the code page
+    // the platform reads DOS names in.
+    const char *charset = plat_dos_names_charset();
+    if (charset != NULL) {
+      char options[64];
+      snprintf(options, sizeof options, "zip:hdrcharset=%s,lha:hdrcharset=%s", charset, charset);
+      archive_read_set_options(a, options);
+    }
     return a;
   }
   archive_read_support_format_raw(a);

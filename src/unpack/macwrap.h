@@ -20,7 +20,8 @@ uint16_t mac_crc16(uint16_t crc, const uint8_t *b, size_t n);
 // opening ':') among the n bytes at b, or -1.  The text is the line
 // "(This file must be converted with BinHex 4.0)" anywhere in them (after
 // mail headers, say), then nothing but line ends and blanks up to the ':',
-// which must lie within the n bytes too.
+// which must lie within the n bytes too; the first 64 bytes must be text
+// (no control characters but tab, line ends and form feed).
 long binhex_start(const uint8_t *b, long n);
 
 // True when the n bytes at b hold BinHex text (binhex_start) with text of

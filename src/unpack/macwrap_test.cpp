@@ -24,8 +24,8 @@ long nothing_more(void *, uint8_t *, size_t) {
   return 0;
 }
 
-const struct unpack_format end_of_stream = {"end", unpack_none_open, unpack_none_next, nothing_more,
-                                            unpack_none_error, unpack_none_close};
+// Only read is asked of the row a stream's held bytes end in.
+const struct unpack_format end_of_stream = {"end", nullptr, nullptr, nothing_more, nullptr, nullptr};
 
 // Reads bytes with f as a file named name holds them, or as a stream whose
 // first held bytes are in memory.

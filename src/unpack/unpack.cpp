@@ -96,24 +96,6 @@ long unpack_source_pull(struct unpack_source *src, int64_t *left, uint8_t *out, 
   return got;
 }
 
-int unpack_none_open(struct unpack_source *, const uint8_t *, long, void **) {
-  return UNPACK_NONE;
-}
-
-int unpack_none_next(void *, struct unpack_member *) {
-  return UNPACK_END;
-}
-
-long unpack_none_read(void *, uint8_t *, size_t) {
-  return -1;
-}
-
-const char *unpack_none_error(void *) {
-  return "not in this build";
-}
-
-void unpack_none_close(void *) {}
-
 int64_t unpack_source_tell(const struct unpack_source *src) {
   return src->offset;
 }

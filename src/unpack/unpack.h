@@ -128,14 +128,6 @@ struct unpack_format {
   void (*close)(void *reader);
 };
 
-// The routines of a row whose format this build cannot read: open takes
-// nothing.
-int unpack_none_open(struct unpack_source *src, const uint8_t *first, long n, void **reader);
-int unpack_none_next(void *reader, struct unpack_member *m);
-long unpack_none_read(void *reader, uint8_t *out, size_t count);
-const char *unpack_none_error(void *reader);
-void unpack_none_close(void *reader);
-
 // True when the n bytes at first are a container in text with text of its
 // own before it (a mail that carries a BinHex attachment): such a file is
 // judged as a file too, not only searched.
@@ -143,10 +135,6 @@ bool unpack_text_around(const uint8_t *first, long n);
 
 // The formats, in the order they are tried; NULL after the last.
 extern const struct unpack_format *const unpack_formats[];
-
-// True when this build reads any container (the Windows build has no
-// archive library yet).
-bool unpack_available(void);
 
 // ---------------------------------------------------------------- bounds
 
