@@ -5,15 +5,11 @@
 #include <limits.h>
 #include <string.h>
 
-static const char read_failed[] = "read failed";
 
 // ------------------------------------------------------------------ LZH
 
 void cpt_lzh_init(struct cpt_lzh_state *s, unpack_pull pull, void *source) {
-  s->pull = pull;
-  s->source = source;
-  s->pos = s->len = 0;
-  s->ended = false;
+  unpack_bytes_init(&s->in, pull, source);
   s->hold = 0;
   s->held = 0;
   s->block_bytes = s->block_units = 0;
@@ -26,23 +22,7 @@ void cpt_lzh_init(struct cpt_lzh_state *s, unpack_pull pull, void *source) {
 
 // The next coded byte into *b: 1, 0 at the end, -1 when the pull failed.
 static int lzh_take(struct cpt_lzh_state *s, uint8_t *b) {
-  if (s->pos == s->len) {
-    if (s->ended)
-      return 0;
-    long got = s->pull(s->source, s->buf, sizeof s->buf);
-    if (got < 0 || got > (long)sizeof s->buf) {
-      s->error = read_failed;
-      return -1;
-    }
-    if (got == 0) {
-      s->ended = true;
-      return 0;
-    }
-    s->pos = 0;
-    s->len = (size_t)got;
-  }
-  *b = s->buf[s->pos++];
-  return 1;
+  return unpack_bytes_take(&s->in, b, false, &s->error);
 }
 
 // The next byte of a block's codes: 0, or -1 with s->error set.
@@ -132,13 +112,10 @@ static int decode(struct cpt_lzh_state *s, const struct cpt_code *c, unsigned *s
 
 // Reads a block's codes: 1, 0 when the coded bytes end before it, or -1.
 static int start_block(struct cpt_lzh_state *s) {
-  if (s->pos == s->len) {  // find out whether there is a next byte
-    uint8_t b;
-    int got = lzh_take(s, &b);
-    if (got <= 0)
-      return got;
-    s->pos--;
-  }
+  uint8_t b;  // find out whether there is a next byte
+  int got = unpack_bytes_take(&s->in, &b, true, &s->error);
+  if (got <= 0)
+    return got;
   if (read_code(s, &s->literals, 256) < 0 || read_code(s, &s->lengths, 64) < 0 ||
       read_code(s, &s->distances, 128) < 0)
     return -1;
@@ -211,10 +188,7 @@ long cpt_lzh_read(struct cpt_lzh_state *s, uint8_t *out, size_t count) {
 // ------------------------------------------------------------------ RLE
 
 void cpt_rle_init(struct cpt_rle_state *s, unpack_pull pull, void *source, uint64_t size) {
-  s->pull = pull;
-  s->source = source;
-  s->pos = s->len = 0;
-  s->ended = false;
+  unpack_bytes_init(&s->in, pull, source);
   s->left = size;
   s->last = -1;
   s->repeat = 0;
@@ -224,23 +198,7 @@ void cpt_rle_init(struct cpt_rle_state *s, unpack_pull pull, void *source, uint6
 // The next coded byte into *b, taken or (keep) left to be taken again: 1,
 // 0 at the end, -1 when the pull failed.
 static int rle_take(struct cpt_rle_state *s, uint8_t *b, bool keep) {
-  if (s->pos == s->len) {
-    if (s->ended)
-      return 0;
-    long got = s->pull(s->source, s->buf, sizeof s->buf);
-    if (got < 0 || got > (long)sizeof s->buf) {
-      s->error = read_failed;
-      return -1;
-    }
-    if (got == 0) {
-      s->ended = true;
-      return 0;
-    }
-    s->pos = 0;
-    s->len = (size_t)got;
-  }
-  *b = s->buf[keep ? s->pos : s->pos++];
-  return 1;
+  return unpack_bytes_take(&s->in, b, keep, &s->error);
 }
 
 long cpt_rle_read(struct cpt_rle_state *s, uint8_t *out, size_t count) {
@@ -269,7 +227,7 @@ long cpt_rle_read(struct cpt_rle_state *s, uint8_t *out, size_t count) {
       if (got < 0)
         continue;
       if (got > 0 && next == 0x82) {
-        s->pos++;
+        unpack_bytes_skip(&s->in);
         got = rle_take(s, &next, false);
         if (got == 0)
           s->error = "truncated data";
@@ -316,6 +274,6 @@ void cpt_fork_init(struct cpt_fork_state *s, unpack_pull pull, void *source, uin
 long cpt_fork_read(struct cpt_fork_state *s, uint8_t *out, size_t count) {
   long got = cpt_rle_read(&s->rle, out, count);
   if (got < 0)
-    s->error = s->rle.error == read_failed && s->lzh.error != NULL ? s->lzh.error : s->rle.error;
+    s->error = s->lzh.error != NULL ? s->lzh.error : s->rle.error;  // a failed LZH layer fails the RLE one
   return got;
 }

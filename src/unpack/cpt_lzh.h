@@ -35,11 +35,7 @@ struct cpt_code {
 
 // The LZH layer: bytes in, the RLE-coded bytes out.
 struct cpt_lzh_state {
-  unpack_pull pull;
-  void *source;
-  uint8_t buf[UNPACK_INBUF];
-  size_t pos, len;        // buf[pos..len) not yet taken
-  bool ended;             // the pull gave its last byte
+  struct unpack_bytes in;
   uint32_t hold;          // bits taken from buf, not yet used: the low held
   int held;               // at most 7 between symbols
   uint32_t block_bytes;   // bytes taken since the current block's data began
@@ -65,11 +61,7 @@ long cpt_lzh_read(struct cpt_lzh_state *s, uint8_t *out, size_t count);
 
 // The RLE layer.
 struct cpt_rle_state {
-  unpack_pull pull;
-  void *source;
-  uint8_t buf[UNPACK_INBUF];
-  size_t pos, len;  // buf[pos..len) not yet taken
-  bool ended;       // the pull gave its last byte
+  struct unpack_bytes in;
   uint64_t left;    // bytes still to give
   int last;         // the byte a run repeats; -1 before the first
   unsigned repeat;  // copies of last still to give

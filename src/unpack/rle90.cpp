@@ -2,34 +2,15 @@
 #include "unpack/rle90.h"
 
 void rle90_init(struct rle90_state *s, unpack_pull pull, void *source) {
-  s->pull = pull;
-  s->source = source;
-  s->pos = s->len = 0;
+  unpack_bytes_init(&s->in, pull, source);
   s->last = -1;
   s->repeat = 0;
-  s->ended = false;
   s->error = NULL;
 }
 
 // The next coded byte into *b: 1, 0 at the end, -1 when the pull failed.
 static int take(struct rle90_state *s, uint8_t *b) {
-  if (s->pos == s->len) {
-    if (s->ended)
-      return 0;
-    long got = s->pull(s->source, s->buf, sizeof s->buf);
-    if (got < 0 || got > (long)sizeof s->buf) {
-      s->error = "read failed";
-      return -1;
-    }
-    if (got == 0) {
-      s->ended = true;
-      return 0;
-    }
-    s->pos = 0;
-    s->len = (size_t)got;
-  }
-  *b = s->buf[s->pos++];
-  return 1;
+  return unpack_bytes_take(&s->in, b, false, &s->error);
 }
 
 long rle90_read(struct rle90_state *s, uint8_t *out, size_t count) {

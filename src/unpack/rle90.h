@@ -9,13 +9,9 @@
 #include "unpack/source.h"
 
 struct rle90_state {
-  unpack_pull pull;
-  void *source;
-  uint8_t buf[UNPACK_INBUF];
-  size_t pos, len;  // buf[pos..len) not yet taken
+  struct unpack_bytes in;
   int last;         // the byte a run repeats; -1 before the first
   unsigned repeat;  // copies of last still to give
-  bool ended;       // the pull gave its last byte
   const char *error;
 };
 

@@ -69,4 +69,50 @@ static inline int unpack_bits_get(struct unpack_bits *b, int n, unsigned *v, con
   return 0;
 }
 
+// Compressed bytes taken from a pull one at a time (the byte-wise codes:
+// run-length coding, Compact Pro's blocks).
+struct unpack_bytes {
+  unpack_pull pull;
+  void *source;
+  uint8_t buf[UNPACK_INBUF];
+  size_t pos, len;  // buf[pos..len) not yet taken
+  bool ended;       // the pull gave its last byte
+};
+
+// Starts taking the bytes of pull(source, ...).
+static inline void unpack_bytes_init(struct unpack_bytes *b, unpack_pull pull, void *source) {
+  b->pull = pull;
+  b->source = source;
+  b->pos = b->len = 0;
+  b->ended = false;
+}
+
+// The next byte into *c, taken, or with keep left to be taken again (by
+// the next call, or unpack_bytes_skip): 1, 0 at the end, or -1 with *error
+// set to "read failed" when the pull failed.
+static inline int unpack_bytes_take(struct unpack_bytes *b, uint8_t *c, bool keep, const char **error) {
+  if (b->pos == b->len) {
+    if (b->ended)
+      return 0;
+    long got = b->pull(b->source, b->buf, sizeof b->buf);
+    if (got < 0 || got > (long)sizeof b->buf) {
+      *error = "read failed";
+      return -1;
+    }
+    if (got == 0) {
+      b->ended = true;
+      return 0;
+    }
+    b->pos = 0;
+    b->len = (size_t)got;
+  }
+  *c = b->buf[keep ? b->pos : b->pos++];
+  return 1;
+}
+
+// Takes the byte a take with keep left.
+static inline void unpack_bytes_skip(struct unpack_bytes *b) {
+  b->pos++;
+}
+
 #endif  // KIVOR_UNPACK_SOURCE_H_
