@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,11 @@ TEST(Digest, KnownAnswers) {
 // ---------------------------------------------------------- made packets
 
 bytes packet(int tag, const bytes &body) {  // old format, two-byte length
-  bytes p = {(uint8_t)(0x80 | tag << 2 | 1), (uint8_t)(body.size() >> 8), (uint8_t)body.size()};
-  p.insert(p.end(), body.begin(), body.end());
+  bytes p(3 + body.size());
+  p[0] = (uint8_t)(0x80 | tag << 2 | 1);
+  p[1] = (uint8_t)(body.size() >> 8);
+  p[2] = (uint8_t)body.size();
+  std::copy(body.begin(), body.end(), p.begin() + 3);
   return p;
 }
 
