@@ -153,8 +153,6 @@ static void read_key(const uint8_t *b, long len, int tag, material *m, walk *w) 
   }
   if (!known)
     return;
-  if (k->algo > 3 && k->algo != 16 && k->algo != 17 && k->algo != 20)
-    k->bits = 0;
   if (k->version == 4) {
     long public_size = c.pos;
     uint8_t head[3] = {0x99, (uint8_t)(public_size >> 8), (uint8_t)public_size};
@@ -397,8 +395,20 @@ void read_material(const uint8_t *bytes, long n, uint8_t *scratch, long scratch_
   walk w = {-1, false};
   if (bytes == NULL || n <= 0)
     return;
-  if (bytes[0] >= 0x80)
+  bool chain = bytes[0] >= 0x80;
+  if (chain) {
     read_chain(bytes, n, 0, m, &w);
-  else if (scratch != NULL && scratch_size > 0)
+    bool found = m->key_count > 0 || m->signature_count > 0 || m->recipient_count > 0 ||
+                 m->passphrase;
+    if (found || !m->incomplete)
+      return;
+    // Perhaps not packets but text that begins with a high byte: the
+    // chain's break stands unless armour is found.
+    memset(m, 0, sizeof *m);
+    w.primary = -1;
+  }
+  if (scratch != NULL && scratch_size > 0)
     read_armour(bytes, n, scratch, scratch_size, m, &w);
+  if (chain && !m->armoured)
+    m->incomplete = true;
 }

@@ -80,8 +80,9 @@ struct material {
 };
 
 // Fills *m with the material of bytes[0, n): a packet chain when the first
-// byte is a packet header, else every armour block in the text (a SIGNED
-// MESSAGE through its SIGNATURE block; parts after the first of a
+// byte is a packet header (unless it breaks off with nothing found: text
+// that begins with a high byte), else every armour block in the text (a
+// SIGNED MESSAGE through its SIGNATURE block; parts after the first of a
 // multi-part block only set incomplete).  Packets of compressed data are
 // not inflated (uncompressed ones are read as a nested chain), so
 // signatures inside them are not seen.  scratch (scratch_size bytes) holds

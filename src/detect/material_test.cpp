@@ -312,7 +312,7 @@ TEST(Material, SampleMessages) {
 
 TEST(Material, ArmourHeaders) {
   const char *in =
-      "text before\n-----BEGIN PGP SIGNATURE-----\nVersion: 2.6.3i\nComment: a long "
+      "\xE9t\xE9 before\n-----BEGIN PGP SIGNATURE-----\nVersion: 2.6.3i\nComment: a long "
       "comment that goes on past the bytes the record keeps of a header's value, and on\n"
       "Comment: second\n\niQ==\n-----END PGP SIGNATURE-----\n";
   material m;
