@@ -406,6 +406,7 @@ void read_material(const uint8_t *bytes, long n, uint8_t *scratch, long scratch_
     // chain's break stands unless armour is found.
     memset(m, 0, sizeof *m);
     w.primary = -1;
+    w.session_key = false;
   }
   if (scratch != NULL && scratch_size > 0)
     read_armour(bytes, n, scratch, scratch_size, m, &w);
