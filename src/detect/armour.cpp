@@ -363,6 +363,8 @@ bool armour_stream_done(const armour_stream *s) {
   return s->phase == P_DONE || s->phase == P_BAD;
 }
 
+bool armour_stream_clean(const armour_stream *s) { return s->phase == P_DONE; }
+
 int armour_stream_result(const armour_stream *s, const uint8_t *scratch) {
   return s->phase == P_DONE ? judge_block(s, scratch) : ARMOUR_NONE;
 }

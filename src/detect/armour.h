@@ -72,4 +72,8 @@ long armour_stream_feed(armour_stream *s, const uint8_t *text, long n, bool at_e
 bool armour_stream_done(const armour_stream *s);
 int armour_stream_result(const armour_stream *s, const uint8_t *scratch);
 
+// Whether the block read to its end line with a clean body (whatever its
+// packets hold).
+bool armour_stream_clean(const armour_stream *s);
+
 #endif  // KIVOR_DETECT_ARMOUR_H_

@@ -717,3 +717,53 @@ int parse_packet_chain_tags(const uint8_t *bytes, long n, bool may_be_cut, bool 
 int parse_packet_chain(const uint8_t *bytes, long n, bool may_be_cut, bool *cut) {
   return parse_packet_chain_tags(bytes, n, may_be_cut, cut, NULL);
 }
+
+bool packet_span_at(const uint8_t *b, long n, long pos, packet_span *s) {
+  if (b == NULL || pos < 0 || pos >= n || b[pos] < 0x80)
+    return false;
+  long header, length = -1, first_chunk = -1;
+  if (b[pos] & 0x40) {
+    s->tag = b[pos] & 0x3F;
+    long size;
+    bool partial;
+    if (!new_length(b + pos + 1, n - pos - 1, &length, &size, &partial))
+      return false;
+    header = 1 + size;
+    s->end = pos + header + length;
+    if (partial) {
+      first_chunk = length;
+      length = -1;
+      for (;;) {  // each chunk moves end forward: the walk ends
+        long chunk;
+        if (s->end >= n || !new_length(b + s->end, n - s->end, &chunk, &size, &partial)) {
+          s->end = n + 1;  // runs past the bytes given
+          break;
+        }
+        s->end += size + chunk;
+        if (!partial)
+          break;
+      }
+    }
+  } else {
+    s->tag = (b[pos] >> 2) & 0x0F;
+    int type = b[pos] & 3;
+    header = type == 3 ? 1 : 1 + (1 << type);
+    if (pos + header > n)
+      return false;
+    if (type == 3) {
+      s->end = n;
+    } else {
+      uint32_t stated = 0;
+      for (long i = 1; i < header; i++)
+        stated = stated << 8 | b[pos + i];
+      length = capped(stated);
+      s->end = pos + header + length;
+    }
+  }
+  s->body = pos + header;
+  s->avail = (s->end > n ? n : s->end) - s->body;
+  if (first_chunk >= 0 && first_chunk < s->avail)
+    s->avail = first_chunk;
+  s->whole = length >= 0 && s->end <= n;
+  return true;
+}

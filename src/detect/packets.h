@@ -44,4 +44,23 @@ int parse_packet_chain(const uint8_t *bytes, long n, bool may_be_cut, bool *cut)
 int parse_packet_chain_tags(const uint8_t *bytes, long n, bool may_be_cut, bool *cut,
                             uint64_t *tags);
 
+// Where one packet lies in a chain: its tag, where its body starts, the
+// bytes of the body present from there (the first chunk of a partial
+// body), whether they are the whole body, and where the packet ends
+// (perhaps past the bytes given; a body of indeterminate length runs to
+// the end of them).
+struct packet_span {
+  int tag;
+  long body;
+  long avail;
+  bool whole;
+  long end;
+};
+
+// Reads the packet header at bytes[pos, n) (old or new format) into *s, and
+// walks the chunks of a partial body to find its end.  False when
+// bytes[pos] is not a packet header or the header runs past n.  Reads
+// nothing outside [bytes, bytes + n).
+bool packet_span_at(const uint8_t *bytes, long n, long pos, packet_span *s);
+
 #endif  // KIVOR_DETECT_PACKETS_H_

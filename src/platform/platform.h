@@ -6,7 +6,7 @@
 //
 // Each service below lives in a file of the same name in both backends,
 // listing-, dirs-, files-, paths-, split-, console-, outfiles-, cp437-,
-// help-, zone- and logfile-posix.cpp / -win32.cpp, and each section names
+// help-, zone-, logfile- and digest-posix.cpp / -win32.cpp, and each section names
 // its file.  The backend-private helpers are declared in pseudo-posix.h and
 // errors-win32.h.
 #ifndef KIVOR_PLATFORM_H_
@@ -364,5 +364,40 @@ int64_t plat_file_size(plat_handle h);
 // SetFilePointer to offset, then SetEndOfFile: the file ends at offset.
 // Returns 0 on success, -1 on failure.
 int plat_truncate(plat_handle h, int64_t offset);
+
+// ------------------------------------------------ digests (digest-)
+// MD5, SHA-1 and SHA-256 computed piece by piece.  POSIX: nettle.  Windows:
+// the system's CryptoAPI (CryptCreateHash with CALG_MD5, CALG_SHA1 or
+// CALG_SHA_256 in a PROV_RSA_AES verify-only context, acquired once).
+
+enum {
+  PLAT_DIGEST_MD5 = 1,
+  PLAT_DIGEST_SHA1 = 2,
+  PLAT_DIGEST_SHA256 = 3,
+  PLAT_DIGEST_MAX = 32,  // the bytes of the longest digest
+};
+
+// One digest under way: a plain record that holds the whole state (POSIX)
+// or the system's hash handle (Windows).
+struct plat_digest {
+  int algo;    // PLAT_DIGEST_*, 0 when the digest failed or is finished
+  bool failed;
+  union {
+    uint64_t align;
+    unsigned char bytes[128];
+  } state;
+};
+
+// Starts a digest of algo.  False (and d->algo 0) for an unknown algo, or
+// when the system cannot provide one; d needs no plat_digest_final then.
+bool plat_digest_init(struct plat_digest *d, int algo);
+
+// Adds bytes[0, n) to the digest.  Does nothing once it has failed.
+void plat_digest_update(struct plat_digest *d, const void *bytes, size_t n);
+
+// Ends the digest and writes it to out (size bytes): returns its length (16,
+// 20 or 32), or 0 when out is too small or the digest failed.  Frees what
+// plat_digest_init took: every started digest is ended by this, once.
+size_t plat_digest_final(struct plat_digest *d, uint8_t *out, size_t size);
 
 #endif  // KIVOR_PLATFORM_H_
