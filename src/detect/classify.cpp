@@ -7,8 +7,8 @@
 
 #include "detect/access.h"
 #include "detect/confirm.h"
-#include "detect/shorten.h"
 #include "log/hitfile.h"
+#include "log/shorten.h"
 #include "log/shown.h"
 #include "platform/ascii.h"
 #include "run/abort.h"

@@ -7,7 +7,7 @@
 #include <string.h>
 
 #include "detect/classify.h"
-#include "detect/shorten.h"
+#include "log/shorten.h"
 #include "log/shown.h"
 #include "platform/ascii.h"
 #include "platform/wildcard.h"
