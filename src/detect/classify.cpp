@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "detect/access.h"
 #include "detect/confirm.h"
 #include "log/hitfile.h"
 #include "log/shorten.h"
@@ -14,6 +13,7 @@
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
+#include "search/access.h"
 #include "search/archive.h"
 #include "search/pathjoin.h"
 #include "unpack/unpack.h"

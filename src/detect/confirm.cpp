@@ -3,12 +3,12 @@
 
 #include <string.h>
 
-#include "detect/access.h"
 #include "detect/armour.h"
 #include "detect/packets.h"
 #include "run/exit.h"
 #include "run/globals.h"
 #include "run/startup.h"
+#include "search/access.h"
 
 const char *const g_confirm_kinds[CONFIRM_KINDS] = {
     "",
