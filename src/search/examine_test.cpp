@@ -1,4 +1,4 @@
-#include "detect/classify.h"
+#include "search/examine.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 // check_file: the examination of one candidate, and its two small tests.
-#include "detect/classify.h"
+#include "search/examine.h"
 
 #include <errno.h>
 #include <stdio.h>

@@ -1,6 +1,6 @@
-// Classification of one candidate file by its first bytes.
-#ifndef KIVOR_DETECT_CLASSIFY_H_
-#define KIVOR_DETECT_CLASSIFY_H_
+// The examination of one candidate file, and its classification by its first bytes.
+#ifndef KIVOR_SEARCH_EXAMINE_H_
+#define KIVOR_SEARCH_EXAMINE_H_
 
 #include <stddef.h>
 
@@ -92,4 +92,4 @@ bool packet_length_fits(long n);
 // within the first ten bytes and ends within the n bytes read.
 bool has_pgp_marker(const unsigned char *buffer, long n);
 
-#endif  // KIVOR_DETECT_CLASSIFY_H_
+#endif  // KIVOR_SEARCH_EXAMINE_H_
