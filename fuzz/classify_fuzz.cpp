@@ -8,8 +8,8 @@
 
 #include <string>
 
+#include "detect/classify.h"
 #include "fuzz_check.h"
-#include "search/examine.h"
 
 static bool known_kind(const char *kind) {
   if (strcmp(kind, "possible ascii armor") == 0 || strcmp(kind, "ascii armored key") == 0)

@@ -94,23 +94,6 @@ TEST_F(Classify, MarkerTest) {
   EXPECT_EQ(kind_of(bytes({0x7F, 'P', 'G', 'P'})), "");  // text branch
 }
 
-TEST_F(Classify, MarkerBoundsFollowTheBytesRead) {
-  unsigned char *b = g_inbuf;
-  memcpy(b, "\x90xxxxxxxPGP", 11);
-  EXPECT_TRUE(has_pgp_marker(b, 11));   // "PGP" at 8 ends at 11
-  memcpy(b, "\x90xxxxxxxxPGP", 12);
-  EXPECT_FALSE(has_pgp_marker(b, 11));  // at 9 it would end past the bytes read
-  EXPECT_TRUE(has_pgp_marker(b, 12));
-}
-
-TEST_F(Classify, LengthFitsAtTheExactBoundary) {
-  g_inbuf[0] = 0x84;
-  g_inbuf[1] = 8;
-  EXPECT_TRUE(packet_length_fits(10));
-  g_inbuf[1] = 9;
-  EXPECT_FALSE(packet_length_fits(10));
-}
-
 TEST_F(Classify, TextBranch) {
   EXPECT_EQ(kind_of("hello\n-----BEGIN PGP MESSAGE-----\n"), "possible ascii armor");
   EXPECT_EQ(kind_of("-----BEGIN PGP PUBLIC KEY BLOCK-----\n"), "ascii armored key");
