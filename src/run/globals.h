@@ -59,7 +59,7 @@ extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 // (so a run that never needs it never asks for it) and kept, never freed.
 //
 //   search/access.cpp      the lock on the file-name interpretation
-//   detect/confirm.cpp     read_and_confirm: the file's bytes, CONFIRM_READ_MAX,
+//   search/confirm_read.cpp  read_and_confirm: the file's bytes, CONFIRM_READ_MAX,
 //                          and the decoded radix-64, CONFIRM_SCRATCH, lazy
 //   log/shorten.cpp        shorten_name_prefix and shorten_name_middle: one
 //                          SHORTEN_BUF each for the shortened name, lazy

@@ -17,6 +17,7 @@
 #include "run/globals.h"
 #include "search/access.h"
 #include "search/archive.h"
+#include "search/confirm_read.h"
 #include "search/pathjoin.h"
 #include "unpack/unpack.h"
 

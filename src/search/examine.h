@@ -5,8 +5,8 @@
 
 #include <stddef.h>
 
-#include "detect/confirm.h"
 #include "platform/platform.h"
+#include "search/confirm_read.h"
 
 // Examines directory + file_name: counts it, reads its first bytes and
 // writes at most one hit line to g_hit_stream.  directory ends in the
