@@ -1,7 +1,7 @@
 // The confirming mode: the kind texts and the decision on bytes in memory.
 #include "detect/confirm.h"
 
-#include <string.h>
+#include <stddef.h>
 
 #include "detect/armour.h"
 #include "detect/packets.h"
