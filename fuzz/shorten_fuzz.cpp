@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "detect/shorten.h"
 #include "fuzz_check.h"
+#include "log/shorten.h"
 #include "run/globals.h"
 
 // True when s ends with the last strlen(s) - skip bytes of name.

@@ -1,12 +1,13 @@
 // The confirming mode (-c): a candidate is reported only when its bytes
 // parse as PGP material, binary packets or ASCII armour, and the hit line
-// names what was found.
+// names what was found.  The decision on bytes in memory; reading on from
+// the file for more of them is search/confirm_read.h's.  Pure routines on
+// a byte range: no globals of the run, no allocation, no output, no read
+// outside the ranges given.
 #ifndef KIVOR_DETECT_CONFIRM_H_
 #define KIVOR_DETECT_CONFIRM_H_
 
 #include <stdint.h>
-
-#include "platform/platform.h"
 
 enum confirm_kind {
   CONFIRM_NONE = 0,
@@ -27,14 +28,8 @@ enum confirm_kind {
   CONFIRM_KINDS,
 };
 
-// What confirm_first_bytes returns for armour that runs past
-// CONFIRM_STREAM_MAX: the caller reports the file as the first-byte test
-// does.
-enum { CONFIRM_PAST_LIMIT = -1 };
-
 enum {
   CONFIRM_READ_MAX = 1 << 20,                        // the bytes held at once
-  CONFIRM_STREAM_MAX = 64L << 20,                    // armour read on through up to this
   CONFIRM_SCRATCH = CONFIRM_READ_MAX / 4 * 3 + 16,   // decoded radix-64 of it
 };
 
@@ -49,25 +44,8 @@ extern const char *const g_confirm_kinds[CONFIRM_KINDS];
 int confirm_buffer(const uint8_t *bytes, long n, bool may_be_cut, uint8_t *scratch,
                    long scratch_size, bool *wants_more);
 
-// Confirms the file open on h, whose first read gave the n bytes at first
-// (n up to READ_SIZE; -1 when that read failed): when they hold material
-// that runs past them, or when a text file (no NUL byte) holds none, reads
-// on from h up to CONFIRM_READ_MAX bytes; an armour block that runs past
-// them is read on through, line by line, up to CONFIRM_STREAM_MAX bytes
-// into the file (past that CONFIRM_PAST_LIMIT).  Files shorter than 10 bytes are
-// never confirmed.  Its two buffers are allocated on the first call; when
-// they cannot be, the run ends with INSUFFICIENT MEMORY.
-int read_and_confirm(plat_handle h, const uint8_t *first, long n);
-
-// Reads up to count more bytes of a file into into: the count read, 0 at
-// its end, below 0 on failure.
-typedef long (*confirm_reader)(void *source, uint8_t *into, size_t count);
-
-// Confirms a file of which the first n bytes (n at most READ_SIZE; below 0
-// when that read failed) are at bytes, as read_and_confirm does; the rest,
-// where it is wanted, comes through read_on(source, ...) (an archive
-// member's stream), or is not read when read_on is NULL.  Shares the
-// buffers of read_and_confirm.
-int confirm_first_bytes(const uint8_t *bytes, long n, confirm_reader read_on, void *source);
+// The kind of an armour block that armour.h's routines found to hold
+// material (enum armour_material), as confirm_buffer names it.
+int confirm_armour_kind(int material);
 
 #endif  // KIVOR_DETECT_CONFIRM_H_

@@ -58,10 +58,10 @@ extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 // "Lazy": taken with run_alloc on the module's first call that needs it
 // (so a run that never needs it never asks for it) and kept, never freed.
 //
-//   detect/access.cpp      find_by_wildcards: the name as a pattern, WIDE_BUF, lazy
-//   detect/confirm.cpp     read_and_confirm: the file's bytes, CONFIRM_READ_MAX,
+//   search/access.cpp      the lock on the file-name interpretation
+//   search/confirm_read.cpp  read_and_confirm: the file's bytes, CONFIRM_READ_MAX,
 //                          and the decoded radix-64, CONFIRM_SCRATCH, lazy
-//   detect/shorten.cpp     shorten_name_prefix and shorten_name_middle: one
+//   log/shorten.cpp        shorten_name_prefix and shorten_name_middle: one
 //                          SHORTEN_BUF each for the shortened name, lazy
 //   log/generic7.cpp       trim_file_at_eof: the cleaning chunk, TRIM_UNITS
 //                          units, lazy (only for a file long enough to cut)

@@ -6,13 +6,13 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "detect/classify.h"
-#include "detect/shorten.h"
+#include "log/shorten.h"
 #include "log/shown.h"
 #include "platform/ascii.h"
 #include "platform/wildcard.h"
 #include "run/globals.h"
 #include "run/startup.h"
+#include "search/examine.h"
 #include "search/lists.h"
 #include "search/pathjoin.h"
 #include "unpack/known.h"

@@ -14,8 +14,8 @@
 #ifndef KIVOR_SEARCH_READAHEAD_H_
 #define KIVOR_SEARCH_READAHEAD_H_
 
-#include "detect/classify.h"
 #include "platform/platform.h"
+#include "search/examine.h"
 
 enum ra_kind {
   RA_ENTER,    // a directory is about to be entered: the consumer polls for an abort

@@ -16,13 +16,13 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "detect/access.h"
-#include "detect/classify.h"
 #include "log/shown.h"
 #include "run/abort.h"
 #include "run/exit.h"
 #include "run/globals.h"
+#include "search/access.h"
 #include "search/archive.h"
+#include "search/examine.h"
 #include "search/pathjoin.h"
 #include "search/readahead.h"
 

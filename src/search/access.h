@@ -1,12 +1,12 @@
-// File access for the classification, with the file-name code-page handling.
+// File access for the examination, with the file-name code-page handling.
 //
 // The interpretation of 8-bit names (ANSI or OEM) is one setting for the
 // whole process, and files are opened from several threads at once.  Opens
 // under the ANSI interpretation, which is the setting between files, run
 // side by side; whatever changes the setting (the OEM attempt, the lookup by
 // wildcards) runs alone and sets ANSI again before it ends.
-#ifndef KIVOR_DETECT_ACCESS_H_
-#define KIVOR_DETECT_ACCESS_H_
+#ifndef KIVOR_SEARCH_ACCESS_H_
+#define KIVOR_SEARCH_ACCESS_H_
 
 #include <stddef.h>
 
@@ -42,4 +42,4 @@ long read_bytes(plat_handle h, void *buffer, size_t count);
 // ANSI.
 bool candidate_exists(plat_dir dir, const char *path);
 
-#endif  // KIVOR_DETECT_ACCESS_H_
+#endif  // KIVOR_SEARCH_ACCESS_H_

@@ -1,4 +1,4 @@
-#include "detect/shorten.h"
+#include "log/shorten.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // check_file on entries that POSIX lists but that cannot be read.
-#include "detect/classify.h"
+#include "search/examine.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 // Shortening a full file name to the display width of a hit line.  Widths
 // and lengths count what log/shown.h counts (characters of a UTF-8 name in
 // a UTF-8 locale, bytes otherwise); a cut never splits a character.
-#ifndef KIVOR_DETECT_SHORTEN_H_
-#define KIVOR_DETECT_SHORTEN_H_
+#ifndef KIVOR_LOG_SHORTEN_H_
+#define KIVOR_LOG_SHORTEN_H_
 
 // Keeps the first two characters, "<sep>..." and the longest tail of at most
 // width - 6 characters that starts at a separator.  Unchanged when width is
@@ -20,4 +20,4 @@ const char *shorten_name_middle(const char *name, int width);
 // buffer cannot be allocated.
 const char *display_name(const char *name);
 
-#endif  // KIVOR_DETECT_SHORTEN_H_
+#endif  // KIVOR_LOG_SHORTEN_H_

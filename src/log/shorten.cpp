@@ -1,5 +1,5 @@
 // The two ways of shortening a full name to the display width.
-#include "detect/shorten.h"
+#include "log/shorten.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,6 +1,6 @@
 // Opening, reading and finding candidates under the two interpretations of
 // 8-bit file names.
-#include "detect/access.h"
+#include "search/access.h"
 
 #include <errno.h>
 #include <string.h>
