@@ -5,16 +5,7 @@
 
 #include "detect/packets.h"
 
-// One line of the text: [start, end) without its line end: LF, CR alone,
-// or CRs then LF (CR LF, and the CR CR LF of text converted twice);
-// next is where the following line starts; ended says a line end was seen
-// (a line without one runs to the end of the bytes read).
-struct text_line {
-  long start, end, next;
-  bool ended;
-};
-
-static bool get_line(const uint8_t *t, long n, long pos, text_line *l) {
+bool armour_next_line(const uint8_t *t, long n, long pos, armour_line *l) {
   if (pos >= n)
     return false;
   long i = pos;
@@ -36,15 +27,14 @@ static bool get_line(const uint8_t *t, long n, long pos, text_line *l) {
 
 static bool is_blank(uint8_t c) { return c == ' ' || c == '\t'; }
 
-// The line without its trailing blanks.
-static long trimmed_end(const uint8_t *t, const text_line *l) {
+long armour_trimmed_end(const uint8_t *t, const armour_line *l) {
   long e = l->end;
   while (e > l->start && is_blank(t[e - 1]))
     e--;
   return e;
 }
 
-static bool starts_with(const uint8_t *t, const text_line *l, const char *s) {
+static bool starts_with(const uint8_t *t, const armour_line *l, const char *s) {
   size_t k = strlen(s);
   return (size_t)(l->end - l->start) >= k && memcmp(t + l->start, s, k) == 0;
 }
@@ -75,11 +65,11 @@ static long part_number(const uint8_t *s, long len) {
 }
 
 // The type of an armour header line, T_NONE when it is not one.
-static int header_type(const uint8_t *t, const text_line *l, long *part) {
+static int header_type(const uint8_t *t, const armour_line *l, long *part) {
   static const char begin[] = "-----BEGIN PGP ";
   if (!starts_with(t, l, begin))
     return T_NONE;
-  long e = trimmed_end(t, l);
+  long e = armour_trimmed_end(t, l);
   long s = l->start + (long)sizeof begin - 1;
   if (e - s < 6 || memcmp(t + e - 5, "-----", 5) != 0)
     return T_NONE;
@@ -125,7 +115,7 @@ static int radix64_value(uint8_t c) {
 
 // An armour header ("Key: value"): a key of printable characters without
 // blanks, a colon, then a blank or the line end.
-static bool is_armour_header(const uint8_t *t, const text_line *l) {
+static bool is_armour_header(const uint8_t *t, const armour_line *l) {
   for (long i = l->start; i < l->end; i++) {
     if (t[i] == ':')
       return i > l->start && (i + 1 == l->end || is_blank(t[i + 1]));
@@ -172,9 +162,9 @@ static void start_block(armour_stream *r, int type, long part) {
 // is; header lines not of the "Key: value" form (early programs wrote
 // "Version 2.3a") make the block loose, to be vouched for by its CRC.
 // Decoded bytes go to scratch as far as it holds them.
-static void block_line(armour_stream *r, const uint8_t *t, const text_line *l, uint8_t *scratch,
+static void block_line(armour_stream *r, const uint8_t *t, const armour_line *l, uint8_t *scratch,
                        long scratch_size) {
-  long e = trimmed_end(t, l);
+  long e = armour_trimmed_end(t, l);
   if (r->phase == P_BEGIN) {
     long part = 0;
     int type = t[l->start] == '-' ? header_type(t, l, &part) : T_NONE;
@@ -259,9 +249,9 @@ static void block_line(armour_stream *r, const uint8_t *t, const text_line *l, u
 // Reads the block whose header line ends before pos.
 static int read_block(const uint8_t *t, long n, long pos, uint8_t *scratch, long scratch_size,
                       armour_stream *r) {
-  text_line l;
+  armour_line l;
   while (r->phase != P_DONE && r->phase != P_BAD) {
-    if (!get_line(t, n, pos, &l))
+    if (!armour_next_line(t, n, pos, &l))
       return BLOCK_CUT;
     // A line without its end runs past n; only the end line may lack one.
     if (!l.ended && !(r->phase == P_BODY && starts_with(t, &l, "-----END PGP ")))
@@ -344,8 +334,8 @@ void armour_stream_begin(armour_stream *s) {
 long armour_stream_feed(armour_stream *s, const uint8_t *text, long n, bool at_end,
                         uint8_t *scratch, long scratch_size) {
   long pos = 0;
-  text_line l;
-  while (!armour_stream_done(s) && get_line(text, n, pos, &l)) {
+  armour_line l;
+  while (!armour_stream_done(s) && armour_next_line(text, n, pos, &l)) {
     long j = l.end;
     while (j < n && text[j] == '\r')
       j++;
@@ -385,9 +375,9 @@ int find_armour_from(const uint8_t *text, long n, bool may_be_cut, uint8_t *scra
     return ARMOUR_NONE;
   bool unsigned_text = false;  // a SIGNED MESSAGE with no SIGNATURE block after it
   bool cut = false;
-  text_line l;
+  armour_line l;
   long pos = 0;
-  while (!cut && get_line(text, n, pos, &l)) {
+  while (!cut && armour_next_line(text, n, pos, &l)) {
     pos = l.next;
     long part;
     int type = text[l.start] == '-' ? header_type(text, &l, &part) : T_NONE;
@@ -402,10 +392,10 @@ int find_armour_from(const uint8_t *text, long n, bool may_be_cut, uint8_t *scra
     if (type == T_SIGNED) {  // the text, then its SIGNATURE block
       if (unsigned_text)
         continue;
-      text_line s;
+      armour_line s;
       long p = pos;
       bool seen = false;
-      while (!seen && get_line(text, n, p, &s)) {
+      while (!seen && armour_next_line(text, n, p, &s)) {
         p = s.next;
         long sp;
         seen = text[s.start] == '-' && s.ended && header_type(text, &s, &sp) == T_SIGNATURE;

@@ -76,4 +76,19 @@ int armour_stream_result(const armour_stream *s, const uint8_t *scratch);
 // packets hold).
 bool armour_stream_clean(const armour_stream *s);
 
+// One line of text: [start, end) without its line end: LF, CR alone, or
+// CRs then LF (CR LF, and the CR CR LF of text converted twice); next is
+// where the following line starts; ended says a line end was seen (a line
+// without one runs to the end of the bytes read).
+struct armour_line {
+  long start, end, next;
+  bool ended;
+};
+
+// The line of the n bytes at t that starts at pos into *l; false at the end.
+bool armour_next_line(const uint8_t *t, long n, long pos, armour_line *l);
+
+// Where line l ends without its trailing blanks and tabs.
+long armour_trimmed_end(const uint8_t *t, const armour_line *l);
+
 #endif  // KIVOR_DETECT_ARMOUR_H_

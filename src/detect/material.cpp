@@ -322,25 +322,15 @@ static void read_chain(const uint8_t *b, long n, int depth, material *m, walk *w
 
 // ------------------------------------------------------------ armour
 
-struct line {
-  long start, end, next;
-};
-
-static bool next_line(const uint8_t *t, long n, long pos, line *l) {
-  if (pos >= n)
+// A line of the text, without its trailing blanks.
+static bool next_line(const uint8_t *t, long n, long pos, armour_line *l) {
+  if (!armour_next_line(t, n, pos, l))
     return false;
-  long i = pos;
-  while (i < n && t[i] != '\n' && t[i] != '\r')
-    i++;
-  l->start = pos;
-  l->next = i < n && t[i] == '\r' && i + 1 < n && t[i + 1] == '\n' ? i + 2 : i < n ? i + 1 : n;
-  while (i > pos && (t[i - 1] == ' ' || t[i - 1] == '\t'))
-    i--;
-  l->end = i;
+  l->end = armour_trimmed_end(t, l);
   return true;
 }
 
-static bool line_starts(const uint8_t *t, const line *l, const char *s) {
+static bool line_starts(const uint8_t *t, const armour_line *l, const char *s) {
   long k = (long)strlen(s);
   return l->end - l->start >= k && memcmp(t + l->start, s, (size_t)k) == 0;
 }
@@ -349,7 +339,7 @@ static bool line_starts(const uint8_t *t, const line *l, const char *s) {
 // the first Version and Comment values are kept.
 static void read_headers(const uint8_t *t, long n, long pos, material *m) {
   static const char *const keys[] = {"Version:", "Comment:"};
-  line l;
+  armour_line l;
   while (next_line(t, n, pos, &l) && l.end > l.start && !line_starts(t, &l, "-----")) {
     pos = l.next;
     for (int i = 0; i < 2; i++) {
@@ -368,7 +358,7 @@ static void read_headers(const uint8_t *t, long n, long pos, material *m) {
 
 static void read_armour(const uint8_t *t, long n, uint8_t *scratch, long scratch_size,
                         material *m, walk *w) {
-  line l;
+  armour_line l;
   long pos = 0;
   while (next_line(t, n, pos, &l)) {
     pos = l.next;
