@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   uint8_t *bytes = (uint8_t *)malloc(size ? size : 1);
   if (size > 0)
     memcpy(bytes, data, size);
-  read_material(bytes, (long)size, scratch, CONFIRM_SCRATCH, &m);
+  read_material(bytes, (long)size, scratch, CONFIRM_SCRATCH, &m, NULL);
   if (m.key_count > MATERIAL_KEYS_MAX || m.signature_count > MATERIAL_SIGNATURES_MAX ||
       m.recipient_count > MATERIAL_RECIPIENTS_MAX)
     abort();
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (m.keys[i].user_id_count > MATERIAL_USER_IDS_MAX)
       abort();
   uint8_t small[16];
-  read_material(bytes, (long)size, small, sizeof small, &m);
+  read_material(bytes, (long)size, small, sizeof small, &m, NULL);
   free(bytes);
   return 0;
 }

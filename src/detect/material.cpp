@@ -66,12 +66,6 @@ static void keep_bytes(const uint8_t *b, long len, uint8_t *into, long room, uin
   *cut = len > room;
 }
 
-// What the walk of one file knows beyond the record.
-struct walk {
-  int primary;       // index of the last primary key kept; -1 when none
-  bool session_key;  // a session key packet came before the data
-};
-
 // The public fields after the algorithm byte; sets the key's bits and,
 // for RSA, where n and e lie.  False when they run past the body or the
 // algorithm is not known.
@@ -121,14 +115,9 @@ static bool digest_of(int algo, const uint8_t *a, long a_size, const uint8_t *b,
   return plat_digest_final(&d, out, out_size) == out_size;
 }
 
-static void read_key(const uint8_t *b, long len, int tag, material *m, walk *w) {
-  if (m->key_count == MATERIAL_KEYS_MAX) {
-    m->keys_left_out = true;
-    if (tag == 5 || tag == 6)
-      w->primary = -1;  // its user IDs are left out with it
-    return;
-  }
-  material_key *k = &m->keys[m->key_count];
+// Reads a key packet into *k; false when its first fields run past it.
+// incomplete is set when the public fields do.
+static bool parse_key(const uint8_t *b, long len, int tag, material_key *k, bool *incomplete) {
   memset(k, 0, sizeof *k);
   cursor c = {b, 0, len, false};
   k->version = (uint8_t)get_n(&c, 1);
@@ -139,20 +128,15 @@ static void read_key(const uint8_t *b, long len, int tag, material *m, walk *w) 
   k->secret = tag == 5 || tag == 7;
   k->subkey = tag == 7 || tag == 14;
   if (c.bad) {
-    m->incomplete = true;
-    return;
+    *incomplete = true;
+    return false;
   }
-  m->key_count++;
-  if (!k->subkey)
-    w->primary = m->key_count - 1;
   long n_at = -1, n_size = 0, e_at = -1, e_size = 0;
   bool known = read_public_fields(&c, k->algo, k, &n_at, &n_size, &e_at, &e_size);
-  if (c.bad) {
-    m->incomplete = true;
-    return;
-  }
-  if (!known)
-    return;
+  if (c.bad)
+    *incomplete = true;
+  if (!known || c.bad)
+    return true;
   if (k->version == 4) {
     long public_size = c.pos;
     uint8_t head[3] = {0x99, (uint8_t)(public_size >> 8), (uint8_t)public_size};
@@ -170,9 +154,32 @@ static void read_key(const uint8_t *b, long len, int tag, material *m, walk *w) 
       k->has_id = true;
     }
   }
+  return true;
 }
 
-static void read_user_id(const uint8_t *b, long len, material *m, const walk *w) {
+static void read_key(const uint8_t *b, long len, int tag, material *m, material_walk *w) {
+  material_key k;
+  if (!parse_key(b, len, tag, &k, &m->incomplete))
+    return;
+  const material_sink *sink = w->sink;
+  if (sink != NULL && sink->key != NULL)
+    sink->key(sink->context, &k, k.subkey && w->has_current ? &w->current : NULL);
+  bool kept = m->key_count < MATERIAL_KEYS_MAX;
+  if (kept)
+    m->keys[m->key_count++] = k;
+  else
+    m->keys_left_out = true;
+  if (!k.subkey) {
+    w->primary = kept ? m->key_count - 1 : -1;  // user IDs of a key left out are left out with it
+    w->has_current = true;
+    w->current = k;
+  }
+}
+
+static void read_user_id(const uint8_t *b, long len, material *m, const material_walk *w) {
+  const material_sink *sink = w->sink;
+  if (w->has_current && sink != NULL && sink->user_id != NULL)
+    sink->user_id(sink->context, &w->current, b, len);
   if (w->primary < 0)
     return;
   material_key *k = &m->keys[w->primary];
@@ -214,7 +221,7 @@ static void read_subpackets(cursor *c, long len, bool hashed, material_signature
     c->bad = true;
 }
 
-static void read_signature(const uint8_t *b, long len, material *m) {
+static void read_signature(const uint8_t *b, long len, material *m, const material_sink *sink) {
   cursor c = {b, 0, len, false};
   material_signature s;
   memset(&s, 0, sizeof s);
@@ -239,19 +246,25 @@ static void read_signature(const uint8_t *b, long len, material *m) {
     m->incomplete = true;
     return;
   }
+  if (sink != NULL && sink->signature != NULL)
+    sink->signature(sink->context, &s);
   if (m->signature_count == MATERIAL_SIGNATURES_MAX)
     m->signatures_left_out = true;
   else
     m->signatures[m->signature_count++] = s;
 }
 
-static void read_session_key(const uint8_t *b, long len, material *m) {
+static void read_session_key(const uint8_t *b, long len, material *m, const material_sink *sink) {
   cursor c = {b, 0, len, false};
   take(&c, 1);  // version
   uint64_t id = get64(&c);
-  if (c.bad)
+  if (c.bad) {
     m->incomplete = true;
-  else if (m->recipient_count == MATERIAL_RECIPIENTS_MAX)
+    return;
+  }
+  if (sink != NULL && sink->recipient != NULL)
+    sink->recipient(sink->context, id);
+  if (m->recipient_count == MATERIAL_RECIPIENTS_MAX)
     m->recipients_left_out = true;
   else
     m->recipients[m->recipient_count++] = id;
@@ -266,15 +279,28 @@ static bool all_padding(const uint8_t *b, long n) {
 
 static bool is_data_tag(int tag) { return tag == 8 || tag == 9 || tag == 11 || tag == 18; }
 
-static void read_chain(const uint8_t *b, long n, int depth, material *m, walk *w) {
+// True when the packet header at b is of the first format with a body of
+// unknown length: it runs to the end of the chain.
+static bool unknown_length(const uint8_t *b) { return (b[0] & 0x40) == 0 && (b[0] & 3) == 3; }
+
+static long feed_chain(const uint8_t *b, long n, bool at_end, int depth, material *m,
+                       material_walk *w) {
   long pos = 0;
   while (pos < n) {
     packet_span s;
     if (!packet_span_at(b, n, pos, &s)) {
+      if (b[pos] >= 0x80 && !at_end && n - pos < 6)
+        return pos;  // a header cut by the end of the bytes given
       if (b[pos] >= 0x80 || pos == 0 || !all_padding(b + pos, n - pos))
         m->incomplete = true;
-      return;
+      return MATERIAL_CHAIN_OVER;
     }
+    bool data = is_data_tag(s.tag) && !(s.tag == 8 && s.avail > 0 && b[s.body] == 0);
+    bool unknown = unknown_length(b + pos);
+    // A packet whose fields are wanted is read whole: the caller brings the
+    // rest first.  A data packet is judged by its first bytes.
+    if (!at_end && !data && (s.end > n || unknown))
+      return pos;
     const uint8_t *body = b + s.body;
     // A partial body is data; the other packets' fields lie in one piece.
     if (!s.whole && !is_data_tag(s.tag))
@@ -282,10 +308,10 @@ static void read_chain(const uint8_t *b, long n, int depth, material *m, walk *w
     switch (s.tag) {
       case 1:
         w->session_key = true;
-        read_session_key(body, s.avail, m);
+        read_session_key(body, s.avail, m, w->sink);
         break;
       case 2:
-        read_signature(body, s.avail, m);
+        read_signature(body, s.avail, m, w->sink);
         break;
       case 3:
         w->session_key = true;
@@ -303,7 +329,7 @@ static void read_chain(const uint8_t *b, long n, int depth, material *m, walk *w
         break;
       case 8:
         if (s.avail > 1 && body[0] == 0 && depth < MAX_DEPTH)
-          read_chain(body + 1, s.avail - 1, depth + 1, m, w);
+          feed_chain(body + 1, s.avail - 1, true, depth + 1, m, w);
         break;
       case 9:  // no session key before it: PGP 2's passphrase encryption
         if (!w->session_key)
@@ -312,12 +338,29 @@ static void read_chain(const uint8_t *b, long n, int depth, material *m, walk *w
       default:
         break;
     }
-    if (s.end > n) {
-      m->incomplete = true;
-      return;
+    if (s.end > n && !at_end && data && s.whole && !unknown)
+      return s.end;  // its body skipped
+    if (s.end > n || unknown) {
+      if (s.end > n && (at_end || !data))
+        m->incomplete = true;
+      return MATERIAL_CHAIN_OVER;
     }
     pos = s.end;
   }
+  return at_end ? (long)MATERIAL_CHAIN_OVER : pos;
+}
+
+void material_begin(material *m, material_walk *w, const material_sink *sink) {
+  memset(m, 0, sizeof *m);
+  memset(w, 0, sizeof *w);
+  w->sink = sink;
+  w->primary = -1;
+}
+
+long material_feed(const uint8_t *bytes, long n, bool at_end, material *m, material_walk *w) {
+  if (bytes == NULL || n <= 0)
+    return at_end ? (long)MATERIAL_CHAIN_OVER : 0;
+  return feed_chain(bytes, n, at_end, 0, m, w);
 }
 
 // ------------------------------------------------------------ armour
@@ -357,7 +400,7 @@ static void read_headers(const uint8_t *t, long n, long pos, material *m) {
 }
 
 static void read_armour(const uint8_t *t, long n, uint8_t *scratch, long scratch_size,
-                        material *m, walk *w) {
+                        material *m, material_walk *w) {
   armour_line l;
   long pos = 0;
   while (next_line(t, n, pos, &l)) {
@@ -375,28 +418,26 @@ static void read_armour(const uint8_t *t, long n, uint8_t *scratch, long scratch
     if (!armour_stream_clean(&s) || !crc_ok || s.kept < s.size || s.part > 1)
       m->incomplete = true;
     if (s.part <= 1 && s.kept > 0)
-      read_chain(scratch, s.kept, 0, m, w);
+      feed_chain(scratch, s.kept, true, 0, m, w);
   }
 }
 
 void read_material(const uint8_t *bytes, long n, uint8_t *scratch, long scratch_size,
-                   material *m) {
-  memset(m, 0, sizeof *m);
-  walk w = {-1, false};
+                   material *m, const material_sink *sink) {
+  material_walk w;
+  material_begin(m, &w, sink);
   if (bytes == NULL || n <= 0)
     return;
   bool chain = bytes[0] >= 0x80;
   if (chain) {
-    read_chain(bytes, n, 0, m, &w);
+    feed_chain(bytes, n, true, 0, m, &w);
     bool found = m->key_count > 0 || m->signature_count > 0 || m->recipient_count > 0 ||
                  m->passphrase;
     if (found || !m->incomplete)
       return;
     // Perhaps not packets but text that begins with a high byte: the
     // chain's break stands unless armour is found.
-    memset(m, 0, sizeof *m);
-    w.primary = -1;
-    w.session_key = false;
+    material_begin(m, &w, sink);
   }
   if (scratch != NULL && scratch_size > 0)
     read_armour(bytes, n, scratch, scratch_size, m, &w);

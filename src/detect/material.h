@@ -79,6 +79,48 @@ struct material {
   bool incomplete;
 };
 
+// Every key, user ID, signature and session key's recipient as it is read,
+// also those past what the record keeps (a key ring of any size): for a
+// caller that counts them.  Any routine may be NULL.
+struct material_sink {
+  void *context;
+  // A key packet; primary is the primary key a subkey belongs to (NULL for
+  // a primary key, or a subkey with none before it).  Its user IDs follow.
+  void (*key)(void *context, const material_key *k, const material_key *primary);
+  // A user ID packet after the primary key it names.
+  void (*user_id)(void *context, const material_key *primary, const uint8_t *bytes, long n);
+  void (*signature)(void *context, const material_signature *s);
+  void (*recipient)(void *context, uint64_t key_id);
+};
+
+// The state of a packet chain read piece by piece: what the record does not
+// hold of the key that user IDs belong to.  The caller's, between calls.
+struct material_walk {
+  const material_sink *sink;
+  int primary;           // index in the record of the current primary key; -1 when not kept
+  bool has_current;      // a primary key is current (kept or not)
+  material_key current;  // its fields, user IDs left out
+  bool session_key;      // a session key packet came before the data
+};
+
+enum { MATERIAL_CHAIN_OVER = -1 };
+
+// Starts *m and *w for a chain read with material_feed; sink may be NULL.
+void material_begin(material *m, material_walk *w, const material_sink *sink);
+
+// Reads the whole packets of a packet chain at bytes[0, n), the part of the
+// chain that follows what earlier calls took, into *m (and the sink).
+// Returns where the next call's bytes must begin, relative to bytes: the
+// first packet not wholly there (at most n), or past n when a data packet
+// whose body is not needed is skipped (the caller drops up to there); or
+// MATERIAL_CHAIN_OVER when nothing more of the chain can be read (its end,
+// a break, a body of unknown length).  With at_end, bytes run to the end
+// of the chain: a packet cut there is read as far as it goes and sets
+// incomplete, and the result is MATERIAL_CHAIN_OVER.  A caller whose bytes
+// cannot grow (the first packet is larger than its buffer) calls again
+// with at_end.
+long material_feed(const uint8_t *bytes, long n, bool at_end, material *m, material_walk *w);
+
 // Fills *m with the material of bytes[0, n): a packet chain when the first
 // byte is a packet header (unless it breaks off with nothing found: text
 // that begins with a high byte), else every armour block in the text (a
@@ -89,7 +131,8 @@ struct material {
 // an armour block's decoded bytes; a block that decodes to more is read as
 // far as it holds.  Key IDs and fingerprints come from the digests of the
 // platform layer; when one cannot be had, the key's has_id stays false.
+// What is read also goes to sink, when not NULL.
 void read_material(const uint8_t *bytes, long n, uint8_t *scratch, long scratch_size,
-                   material *m);
+                   material *m, const material_sink *sink);
 
 #endif  // KIVOR_DETECT_MATERIAL_H_

@@ -90,7 +90,7 @@ bytes v3_key(int tag = 6, uint8_t n_bits_high = 0x00) {
 
 void read(const bytes &b, material *m) {
   static uint8_t scratch[1 << 16];
-  read_material(b.data(), (long)b.size(), scratch, sizeof scratch, m);
+  read_material(b.data(), (long)b.size(), scratch, sizeof scratch, m, NULL);
 }
 
 TEST(Material, PacketKinds) {

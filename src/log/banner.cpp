@@ -143,3 +143,7 @@ void print_version_line(FILE *stream) {
   make_version_stamp(__DATE__, __TIME__, NULL, stamp, sizeof stamp);  // as print_banner's
   fprintf(stream, "%s Ver. %s\n", program_name, stamp);
 }
+
+void version_text(char *out, size_t size) {
+  make_version_stamp(__DATE__, __TIME__, NULL, out, size);
+}

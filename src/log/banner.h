@@ -22,6 +22,9 @@ void print_banner(uint32_t n);
 // as one line to stream.
 void print_version_line(FILE *stream);
 
+// The version of print_version_line, without the name, into out.
+void version_text(char *out, size_t size);
+
 // print_banner's work, to stream, with the version made from the given
 // build date ("Mmm DD YYYY") and time ("hh:mm:ss").
 void write_banner(FILE *stream, uint32_t n, const char *date, const char *time);

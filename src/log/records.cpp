@@ -68,3 +68,44 @@ void csv_field(FILE *f, const char *s, size_t n) {
   if (quote)
     fputc('"', f);
 }
+
+void iso_time(long long seconds, char *out, size_t size) {
+  // Days since 1970 to a civil date, in 400-year eras that begin on 1 March
+  // so that the leap day ends each year.
+  long long days = seconds / 86400, rest = seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    days--;
+  }
+  days += 719468;  // days from 0000-03-01 to 1970-01-01
+  long long era = (days >= 0 ? days : days - 146096) / 146097;
+  long long day_of_era = days - era * 146097;
+  long long year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  long long day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  long long month_index = (5 * day_of_year + 2) / 153;  // 0 is March
+  int day = (int)(day_of_year - (153 * month_index + 2) / 5 + 1);
+  int month = (int)(month_index < 10 ? month_index + 3 : month_index - 9);
+  long long year = year_of_era + era * 400 + (month <= 2);
+  snprintf(out, size, "%04lld-%02d-%02dT%02d:%02d:%02dZ", year, month, day, (int)(rest / 3600),
+           (int)(rest / 60 % 60), (int)(rest % 60));
+}
+
+void key_id_text(unsigned long long id, char *out, size_t size) {
+  snprintf(out, size, "%016llX", id);
+}
+
+const char *algorithm_name(int algo) {
+  switch (algo) {
+    case 1: return "RSA";
+    case 2: return "RSA (encrypt only)";
+    case 3: return "RSA (sign only)";
+    case 16: return "ElGamal";
+    case 17: return "DSA";
+    case 18: return "ECDH";
+    case 19: return "ECDSA";
+    case 20: return "ElGamal (sign and encrypt)";
+    case 22: return "EdDSA";
+    default: return NULL;
+  }
+}

@@ -19,4 +19,17 @@ void json_string(FILE *f, const char *s, size_t n);
 // field never breaks its row).
 void csv_field(FILE *f, const char *s, size_t n);
 
+// The words and forms the reports share.
+
+// Writes seconds since 1970 as an ISO 8601 time in UTC
+// ("1994-05-21T10:00:00Z") into out (at least 21 bytes).
+void iso_time(long long seconds, char *out, size_t size);
+
+// Writes a key ID as 16 capital hex digits into out (at least 17 bytes).
+void key_id_text(unsigned long long id, char *out, size_t size);
+
+// The name of a public-key algorithm ("RSA", "DSA", "ElGamal", ...), or
+// NULL for one not known.
+const char *algorithm_name(int algo);
+
 #endif  // KIVOR_LOG_RECORDS_H_

@@ -7,6 +7,7 @@
 #include "log/accounting.h"
 #include "log/shown.h"
 #include "log/hitfile.h"
+#include "log/report.h"
 #include "run/exit.h"
 #include "run/globals.h"
 
@@ -60,7 +61,10 @@ void write_start_stamp(const struct zone_times *z, int argc, char **argv) {
     begin_accounting_record();
     write_account_stamp(g_acct_file, z, argc, argv);
   }
-  write_hit_stamp(g_hit_stream, z, argc, argv);
+  if (g_settings->report == REPORT_LINES)
+    write_hit_stamp(g_hit_stream, z, argc, argv);
+  else
+    report_start(g_settings->report, argc, argv);
 }
 
 void print_start_stamp(int argc, char **argv) {

@@ -8,7 +8,7 @@
 #include "log/zone.h"
 
 // Writes the start stamp to the accounting file (when open) and the hit
-// stream: the time in UTC and local time with the zone, and the command
+// stream (there, with --json or --csv, the report's start instead): the time in UTC and local time with the zone, and the command
 // line (argv[0] to argv[argc - 1]; on standard output it is not echoed).
 // When the clock cannot be rendered, writes
 // "\nCan't get timezone information\n" to the error stream and ends the

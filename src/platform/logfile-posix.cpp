@@ -40,6 +40,15 @@ int64_t plat_file_size(plat_handle h) {
   return (int64_t)st.st_size;
 }
 
+bool plat_file_mtime(plat_handle h, int64_t *seconds) {
+  struct stat st;
+  int fd = to_fd(h);
+  if (fd < 0 || fstat(fd, &st) != 0)
+    return false;
+  *seconds = (int64_t)st.st_mtime;
+  return true;
+}
+
 int plat_truncate(plat_handle h, int64_t offset) {
   int fd = to_fd(h);
   if (fd < 0 || offset < 0)

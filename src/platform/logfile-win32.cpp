@@ -38,6 +38,16 @@ int64_t plat_file_size(plat_handle h) {
   return (int64_t)size.QuadPart;
 }
 
+bool plat_file_mtime(plat_handle h, int64_t *seconds) {
+  FILETIME written;
+  if (h == PLAT_INVALID_HANDLE || !GetFileTime(to_win(h), NULL, NULL, &written))
+    return false;
+  // 100-nanosecond ticks since 1601; 1970 is 11,644,473,600 seconds on.
+  uint64_t ticks = (uint64_t)written.dwHighDateTime << 32 | written.dwLowDateTime;
+  *seconds = (int64_t)(ticks / 10000000u) - INT64_C(11644473600);
+  return true;
+}
+
 int plat_truncate(plat_handle h, int64_t offset) {
   if (h == PLAT_INVALID_HANDLE || offset < 0)
     return -1;

@@ -361,6 +361,10 @@ plat_handle plat_create_new(const char *path);
 // regular file on disk (a device or pipe) or its size cannot be read.
 int64_t plat_file_size(plat_handle h);
 
+// The last-modified time of the file open as h, in seconds since 1970
+// (UTC), into *seconds; false when it cannot be read.
+bool plat_file_mtime(plat_handle h, int64_t *seconds);
+
 // SetFilePointer to offset, then SetEndOfFile: the file ends at offset.
 // Returns 0 on success, -1 on failure.
 int plat_truncate(plat_handle h, int64_t offset);

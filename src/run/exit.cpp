@@ -6,6 +6,8 @@
 
 #include "log/accounting.h"
 #include "log/hitfile.h"
+#include "log/inventory.h"
+#include "log/report.h"
 #include "platform/platform.h"
 #include "run/globals.h"
 #include "search/readahead.h"
@@ -45,6 +47,7 @@ void exit_program(int reason) {
   // Threads that read ahead are stopped and joined first: nothing is
   // written after this line but by this thread.
   ra_stop();
+  finish_reports(reason);
 
   // Hits or a record that did not reach their file are said; a run that was
   // ending well then ends with WRITE_ERROR.
@@ -62,6 +65,30 @@ void exit_program(int reason) {
       fprintf(stderr, "Program termination: reason %d\n", reason);
   }
   exit(reason);
+}
+
+void finish_reports(int reason) {
+  static bool finished = false;
+  if (finished || g_settings == NULL)
+    return;
+  finished = true;
+  FILE *f = g_hit_stream;
+  if (f == NULL || ferror(f))
+    return;
+  int form = g_settings->report;
+  if (reason == NORMAL_EXIT && g_settings->key_inventory) {
+    // A CSV table has room for no other rows: the inventory goes to the
+    // console there.
+    if (form == REPORT_JSON)
+      write_inventory_json(f);
+    else
+      write_inventory_text(form == REPORT_CSV ? stderr : f);
+  }
+  if (form == REPORT_JSON && report_started()) {
+    const char *name = reason == NORMAL_EXIT ? "Normal termination" : exit_reason_name(reason);
+    report_summary(f, (long long)time(NULL) - (long long)g_start_time, name != NULL ? name : "",
+                   reason);
+  }
 }
 
 void install_interrupt_handler(void) {

@@ -31,6 +31,12 @@ const char *exit_reason_name(int reason);
 // Does not return.  Runs once: a nested call only ends the process.
 [[noreturn]] void exit_program(int reason);
 
+// Writes what a run owes its hit stream at its end, once: the key
+// inventory (--keys) at a normal end (reason NORMAL_EXIT), and the JSON
+// Lines summary whatever the reason, when the stream has not failed.  On
+// the natural end main calls it, and exit_program on every other.
+void finish_reports(int reason);
+
 // Makes Ctrl-C (SIGINT) end the run with reason INPUT_FILE, and on POSIX
 // SIGTERM and SIGHUP with reason OTHER_EXIT.  The signal is only recorded;
 // the run ends at its next call of check_interrupt (which the keyboard poll

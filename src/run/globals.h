@@ -34,6 +34,8 @@ struct run_settings {
   int32_t skip_com;       // nonzero: count ".COM" files but do not open them
   int32_t confirm;        // nonzero: report only material that parses (-c)
   int32_t search_archives;  // nonzero: search inside archives (-a)
+  int32_t report;         // REPORT_LINES, REPORT_JSON (--json) or REPORT_CSV (--csv)
+  int32_t key_inventory;  // nonzero: the key inventory after the hits (--keys)
 };
 
 // ---------------------------------------------------------------- globals

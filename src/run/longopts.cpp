@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "log/banner.h"
+#include "log/report.h"
 #include "log/written.h"
 #include "run/exit.h"
 #include "run/options.h"
@@ -16,6 +17,24 @@ int long_option_outcome(const char *arg) {
   if (strcmp(arg, "--version") == 0)
     return OPTIONS_LONG_VERSION;
   return OPTIONS_GO_ON;
+}
+
+int apply_report_option(const char *arg, struct run_settings *settings) {
+  int form = strcmp(arg, "--json") == 0 ? REPORT_JSON : strcmp(arg, "--csv") == 0 ? REPORT_CSV : -1;
+  if (form >= 0) {
+    if (settings->report != REPORT_LINES && settings->report != form) {
+      fputs("--json and --csv cannot be given together\n", stderr);
+      return OPTIONS_ILLEGAL;
+    }
+    settings->report = form;
+    return OPTIONS_GO_ON;
+  }
+  if (strcmp(arg, "--keys") == 0) {
+    settings->key_inventory = 1;
+    settings->confirm = 1;
+    return OPTIONS_GO_ON;
+  }
+  return OPTIONS_HELP;
 }
 
 void run_long_option(int outcome) {

@@ -61,6 +61,7 @@ int main(int argc, char **argv) {
   }
 
   check_interrupt();  // Ctrl-C after the last file: no summary either
+  finish_reports(NORMAL_EXIT);
   // Every hit must have reached its file before the summary counts it.
   if (close_hit_file(1) != 0)
     exit_program(WRITE_ERROR);

@@ -238,6 +238,11 @@ int parse_options(int argc, char **argv, struct run_settings *settings) {
     int long_option = long_option_outcome(argv[i]);  // --help, --version
     if (long_option != OPTIONS_GO_ON)
       return long_option;
+    int report = apply_report_option(argv[i], settings);  // --json, --csv, --keys
+    if (report == OPTIONS_ILLEGAL)
+      return report;
+    if (report == OPTIONS_GO_ON)
+      continue;
     struct option_walk w = {argc, argv, argv[i], 1, i, settings, OPTIONS_GO_ON};
     int next = NEXT_LETTER;
     while (w.group[w.pos] != '\0' && (next = apply_letter(&w)) == NEXT_LETTER)
@@ -248,5 +253,7 @@ int parse_options(int argc, char **argv, struct run_settings *settings) {
   }
   if (g_filetypes[0] == NULL)
     add_filetype("*.*");
+  if (settings->key_inventory)  // the inventory is made of what -c parses
+    settings->confirm = 1;
   return OPTIONS_GO_ON;
 }

@@ -170,6 +170,12 @@ static char *member_name;       // WIDE_BUF: archive<sep>member<sep>member...
 static size_t top_name_len;     // the length of the file's own name in it
 static char *converted_name;    // WIDE_BUF: a member's UTF-8 name as shown
 static bool said_exhausted;     // the work limit's message was written
+// For the reports: the file on disk, and the member paths as read (not as
+// shown), by depth, each ended by a NUL in chain_text (WIDE_BUF).
+static const char *top_path;
+static char *chain_text;
+static const char *chain_at[UNPACK_MAX_DEPTH + 2];
+static size_t chain_end[UNPACK_MAX_DEPTH + 2];  // where depth d's path may begin
 
 // Says, once, that the work limit stopped this file's reading; true when it
 // did.
@@ -317,8 +323,16 @@ static enum member_outcome open_nested(int depth, struct unpack_stream *m, size_
 // path: judges it when its name matches the patterns, and opens it as a
 // container when it is one.
 static enum member_outcome examine_member(int depth, size_t name_len, const char *path,
-                                          struct unpack_stream *m, bool encrypted) {
+                                          struct unpack_stream *m, const struct unpack_member *um) {
   size_t len = append_member(name_len, path);
+  size_t plen = strlen(path);
+  if (len != 0 && chain_end[depth] + plen + 1 > WIDE_BUF)
+    len = 0;
+  if (len != 0) {
+    memcpy(chain_text + chain_end[depth], path, plen + 1);
+    chain_at[depth] = chain_text + chain_end[depth];
+    chain_end[depth + 1] = chain_end[depth] + plen + 1;
+  }
   if (len == 0) {  // member_name still ends at name_len
     say_path_too_long(member_name, "");
     return GO_ON;
@@ -332,7 +346,7 @@ static enum member_outcome examine_member(int depth, size_t name_len, const char
     fprintf(stderr, "unsafe member name (shown, never used as a path): %s\n", member_name);
   if (wanted)
     g_files_searched++;
-  if (encrypted) {
+  if (um->encrypted) {
     fprintf(stderr, "encrypted, skipped unread: %s\n", member_name);
     return GO_ON;
   }
@@ -361,8 +375,11 @@ static enum member_outcome examine_member(int depth, size_t name_len, const char
       rest = &kept;
     }
   }
-  if (wanted)
-    judge_bytes(display_name(member_name), n, read_more, rest);
+  if (wanted) {
+    struct member_subject s = {top_path,     depth - 1,    chain_at + 1, chain_at[depth],
+                               member_name, um->has_mtime, um->mtime};
+    judge_member(display_name(member_name), n, read_more, rest, &s);
+  }
   return stopped() ? STOP : GO_ON;
 }
 
@@ -372,6 +389,7 @@ static void search_members(const struct unpack_format *f, void *r, int depth, si
   struct unpack_member m;
   for (;;) {
     unpack_poll();
+    m = {};
     int s = f->next(r, &m);
     member_name[name_len] = '\0';
     if (s == UNPACK_END || stopped())
@@ -393,7 +411,7 @@ static void search_members(const struct unpack_format *f, void *r, int depth, si
     if (m.utf8 && plat_member_name_from_utf8(m.path, converted_name, WIDE_BUF))
       path = converted_name;
     struct unpack_stream stream = {f, r, NULL, NULL, 0};
-    enum member_outcome outcome = examine_member(depth, name_len, path, &stream, m.encrypted);
+    enum member_outcome outcome = examine_member(depth, name_len, path, &stream, &m);
     member_name[name_len] = '\0';
     if (outcome == STOP)
       return;
@@ -454,7 +472,8 @@ bool search_archive(plat_handle h, const char *name, const unsigned char *first,
                  !(n >= 2 && first[0] == 'M' && first[1] == 'Z' && self_extractor(h, first, n, size))))
     return false;
   if ((member_name == NULL && (member_name = (char *)run_alloc(WIDE_BUF)) == NULL) ||
-      (converted_name == NULL && (converted_name = (char *)run_alloc(WIDE_BUF)) == NULL))
+      (converted_name == NULL && (converted_name = (char *)run_alloc(WIDE_BUF)) == NULL) ||
+      (chain_text == NULL && (chain_text = (char *)run_alloc(WIDE_BUF)) == NULL))
     return false;
   if (plat_seek(h, 0, 0) != 0)
     return false;
@@ -462,6 +481,8 @@ bool search_archive(plat_handle h, const char *name, const unsigned char *first,
   top_name_len = (size_t)snprintf(member_name, WIDE_BUF, "%s", shown_name(name));
   unpack_start();
   said_exhausted = false;
+  top_path = name;
+  chain_end[1] = 0;
   const char *last = strrchr(name, PLAT_SEP);
   struct unpack_source src = {};
   src.kind = UNPACK_FILE;

@@ -88,11 +88,10 @@ int confirm_first_bytes(const uint8_t *bytes, long n, confirm_reader read_on, vo
   return block < 0 ? CONFIRM_NONE : stream_armour(block, n, read_on, source);
 }
 
-// read_on for a file open as a handle.
-static long read_handle(void *source, uint8_t *into, size_t count) {
+long read_from_handle(void *source, uint8_t *into, size_t count) {
   return read_bytes(*(plat_handle *)source, into, count);
 }
 
 int read_and_confirm(plat_handle h, const uint8_t *first, long n) {
-  return confirm_first_bytes(first, n, read_handle, &h);
+  return confirm_first_bytes(first, n, read_from_handle, &h);
 }

@@ -32,6 +32,9 @@ int read_and_confirm(plat_handle h, const uint8_t *first, long n);
 // its end, below 0 on failure.
 typedef long (*confirm_reader)(void *source, uint8_t *into, size_t count);
 
+// A confirm_reader for a file open as a handle: source points to it.
+long read_from_handle(void *source, uint8_t *into, size_t count);
+
 // Confirms a file of which the first n bytes (n at most READ_SIZE; below 0
 // when that read failed) are at bytes, as read_and_confirm does; the rest,
 // where it is wanted, comes through read_on(source, ...) (an archive

@@ -9,6 +9,8 @@
 #include "detect/classify.h"
 #include "detect/confirm.h"
 #include "log/hitfile.h"
+#include "log/inventory.h"
+#include "log/report.h"
 #include "log/shorten.h"
 #include "log/shown.h"
 #include "platform/ascii.h"
@@ -18,32 +20,107 @@
 #include "search/access.h"
 #include "search/archive.h"
 #include "search/confirm_read.h"
+#include "search/hit_read.h"
 #include "search/pathjoin.h"
 #include "unpack/unpack.h"
 
-// Writes one hit line: the name in its field, a blank, the kind and its
-// suffix; a failed write ends the run.
-static void write_hit(const char *display, const char *kind, const char *suffix) {
-  fprint_name_field(g_hit_stream, display, g_settings->name_width);
-  fprintf(g_hit_stream, " %s%s\n", kind, suffix);
+// What a verdict's hit is, for the reports: a file on disk open on fh, or
+// an archive member whose bytes so far the hit reading has taken.
+struct subject {
+  const char *display;
+  const char *path;                  // a file on disk; NULL for a member
+  plat_handle fh;
+  const struct member_subject *member;
+  struct hit_tee *tee;               // the member's bytes after those taken
+};
+
+// True when a hit is read through for the reports or the key inventory.
+static bool reading_hits(void) {
+  return g_settings->report != REPORT_LINES || g_settings->key_inventory;
+}
+
+// Reads hit s through (the reading begun already for a member) and writes
+// its report, its material going to the inventory on the way.
+static void read_and_report(const struct subject *s, const char *kind, const char *suffix,
+                            bool confirmed) {
+  const struct member_subject *ms = s->member;
+  const char *place = ms != NULL ? ms->place : s->path;
+  bool keys = g_settings->key_inventory != 0;
+  if (keys)
+    inventory_begin_hit(place, strlen(place));
+  int got;
+  if (ms == NULL) {
+    hit_read_begin(g_settings->report != REPORT_LINES, g_settings->confirm != 0,
+                   keys ? inventory_sink() : NULL);
+    plat_handle fh = s->fh;
+    got = plat_seek(fh, 0, 0) == 0 ? hit_read_rest(read_from_handle, &fh) : -1;
+  } else {
+    got = s->tee->read_on != NULL ? hit_read_rest(s->tee->read_on, s->tee->source) : 1;
+  }
+  struct hit_facts facts;
+  hit_read_end(got == 1, &facts);
+  if (keys)
+    inventory_end_hit();
+  struct hit_record h = {};
+  h.path = ms != NULL ? ms->path : s->path;
+  if (ms != NULL) {
+    h.containers = ms->containers;
+    h.container = ms->container;
+    h.member = ms->member;
+    h.has_mtime = ms->has_mtime;
+    h.mtime = ms->mtime;
+  } else {
+    h.has_mtime = plat_file_mtime(s->fh, &h.mtime);
+  }
+  h.kind = kind;
+  h.suffix = suffix;
+  h.confirmed = confirmed;
+  h.facts = &facts;
+  report_hit(g_settings->report, &h);
+}
+
+// Writes one hit line (the name in its field, a blank, the kind and its
+// suffix) or the reports' record; a failed write ends the run.
+static void write_hit(const struct subject *s, const char *kind, const char *suffix,
+                      bool confirmed) {
+  if (reading_hits())
+    read_and_report(s, kind, suffix, confirmed);
+  if (g_settings->report == REPORT_LINES) {
+    fprint_name_field(g_hit_stream, s->display, g_settings->name_width);
+    fprintf(g_hit_stream, " %s%s\n", kind, suffix);
+  }
   check_hit_stream(0);
   g_hits_found++;
 }
 
-// The hit line of the first-byte test, for the n bytes at b.
-static void report_class(const char *display, const unsigned char *b, long n) {
+// The hit line of the first-byte test, for the n bytes at b.  True when it
+// is a hit.
+static bool report_class(const struct subject *s, const unsigned char *b, long n) {
   struct file_class c = classify_bytes(b, n);
   if (c.kind != NULL)
-    write_hit(display, c.kind, c.suffix);
+    write_hit(s, c.kind, c.suffix, false);
+  return c.kind != NULL;
 }
 
 // The hit line of -c, for a confirmed kind; armour past what -c reads on
 // through is reported as the first n bytes at b make it.
-static void report_confirmed(const char *display, int kind, const unsigned char *b, long n) {
+static bool report_confirmed(const struct subject *s, int kind, const unsigned char *b, long n) {
   if (kind == CONFIRM_PAST_LIMIT)
-    report_class(display, b, n);
-  else if (kind != CONFIRM_NONE)
-    write_hit(display, g_confirm_kinds[kind], "");
+    return report_class(s, b, n);
+  if (kind != CONFIRM_NONE)
+    write_hit(s, g_confirm_kinds[kind], "", true);
+  return kind != CONFIRM_NONE;
+}
+
+// The verdict on a file on disk open as fh, whose first n bytes are at b
+// and whose -c kind is kind.
+static void report_file(const char *display, const char *path, plat_handle fh, int kind,
+                        const unsigned char *b, long n) {
+  struct subject s = {display, path, fh, NULL, NULL};
+  if (g_settings->confirm)
+    report_confirmed(&s, kind, b, n);
+  else
+    report_class(&s, b, n);
 }
 
 bool is_com_file(const char *path) {
@@ -178,10 +255,8 @@ void examine_candidate(struct candidate *c) {
   if (g_settings->search_archives && n >= 0 && unpack_text_around(c->data, n)) {
     // -a: a mail that carries a BinHex attachment is judged as the file it
     // is, then searched for the attachment's member.
-    if (g_settings->confirm)
-      report_confirmed(display, read_and_confirm(c->fh, c->data, n), c->data, n);
-    else
-      report_class(display, c->data, n);
+    int kind = g_settings->confirm ? read_and_confirm(c->fh, c->data, n) : CONFIRM_NONE;
+    report_file(display, pg_check_path, c->fh, kind, c->data, n);
     search_archive(c->fh, pg_check_path, c->data, n, c->id.size);
     discard_candidate(c);
     return;
@@ -196,20 +271,31 @@ void examine_candidate(struct candidate *c) {
   }
   if (!archive && g_settings->confirm)  // -c: only material that parses, named as found
     kind = read_and_confirm(c->fh, c->data, n);
+  if (!archive)
+    report_file(display, pg_check_path, c->fh, kind, c->data, n);
   discard_candidate(c);
-  if (archive)
-    return;
-  if (g_settings->confirm)
-    report_confirmed(display, kind, c->data, n);
-  else
-    report_class(display, c->data, n);
 }
 
-void judge_bytes(const char *display, long n, confirm_reader read_on, void *source) {
+void judge_member(const char *display, long n, confirm_reader read_on, void *source,
+                  const struct member_subject *ms) {
+  // The reports take the member's bytes as they are read, the first n and
+  // those -c reads on, to read a hit on to its end.
+  struct hit_tee tee = {read_on, source};
+  struct subject s = {display, NULL, PLAT_INVALID_HANDLE, ms, &tee};
+  if (reading_hits()) {
+    hit_read_begin(g_settings->report != REPORT_LINES, g_settings->confirm != 0,
+                   g_settings->key_inventory ? inventory_sink() : NULL);
+    hit_read_take(g_inbuf, n > 0 ? (size_t)n : 0);
+    read_on = hit_read_tee;
+    source = &tee;
+  }
+  bool hit;
   if (g_settings->confirm)
-    report_confirmed(display, confirm_first_bytes(g_inbuf, n, read_on, source), g_inbuf, n);
+    hit = report_confirmed(&s, confirm_first_bytes(g_inbuf, n, read_on, source), g_inbuf, n);
   else
-    report_class(display, g_inbuf, n);
+    hit = report_class(&s, g_inbuf, n);
+  if (!hit && reading_hits())
+    hit_read_drop();
 }
 
 void check_file(const char *directory, const char *file_name) {

@@ -57,11 +57,24 @@ void examine_candidate(struct candidate *c);
 // Closes c's file, when open_candidate left one open, without examining it.
 void discard_candidate(struct candidate *c);
 
-// Judges the n bytes of a candidate read into g_inbuf and writes at most one
-// hit line for it, naming it display.  Under -c they are confirmed, and
-// read_on(source, ...) brings more of the candidate where that is wanted
-// (NULL: nothing more can be read).  Fewer than 10 bytes are never a hit.
-void judge_bytes(const char *display, long n, confirm_reader read_on, void *source);
+// An archive member as the reports name it (log/report.h).
+struct member_subject {
+  const char *path;               // the file on disk that holds it
+  int containers;                 // containers nested in it that hold the member
+  const char *const *container;   // their paths, outermost first
+  const char *member;             // its path in the innermost
+  const char *place;              // the whole, as hit lines show it
+  bool has_mtime;
+  int64_t mtime;
+};
+
+// Judges the n bytes of member s read into g_inbuf and writes at most one
+// hit line (or report) for it, naming it display.  Under -c they are
+// confirmed, and read_on(source, ...) brings more of the member where that
+// is wanted (NULL: nothing more can be read); the reports read a hit on to
+// its end through it.  Fewer than 10 bytes are never a hit.
+void judge_member(const char *display, long n, confirm_reader read_on, void *source,
+                  const struct member_subject *s);
 
 // True when the last component of path ends in ".COM", in any case.
 bool is_com_file(const char *path);

@@ -408,7 +408,7 @@ static int la_next(void *reader, struct unpack_member *m) {
                                                                                       : UNPACK_FAILED;
   r->index++;
   if (r->raw) {
-    *m = {r->raw_name, true, false, false, false};
+    *m = {r->raw_name, true, false, false, false, false, 0};
     return UNPACK_OK;
   }
   struct archive_entry *e = r->entry;
@@ -426,6 +426,8 @@ static int la_next(void *reader, struct unpack_member *m) {
   m->second_name = archive_entry_hardlink(e) != NULL && archive_entry_size(e) == 0;
   m->encrypted = archive_entry_is_encrypted(e);
   m->utf8 = false;  // converted already, as the platform shows names
+  m->has_mtime = archive_entry_mtime_is_set(e) != 0;
+  m->mtime = m->has_mtime ? (int64_t)archive_entry_mtime(e) : 0;
   return UNPACK_OK;
 }
 

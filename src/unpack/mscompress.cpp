@@ -211,7 +211,7 @@ static int ms_next(void *reader, struct unpack_member *m) {
   if (r->taken)
     return UNPACK_END;
   r->taken = true;
-  *m = {r->name, true, false, false, false};
+  *m = {r->name, true, false, false, false, false, 0};
   return UNPACK_OK;
 }
 

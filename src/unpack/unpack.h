@@ -93,6 +93,8 @@ struct unpack_member {
   bool encrypted;      // its data is encrypted: not read
   bool utf8;           // path is UTF-8 (else the bytes stored, in the
                        // archive's code page, or as the library gives them)
+  bool has_mtime;      // mtime is known: its last change, in seconds since
+  int64_t mtime;       // 1970 (UTC); readers that do not know leave both 0
 };
 
 // What a format's routines return.
