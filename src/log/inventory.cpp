@@ -2,10 +2,11 @@
 // open-addressed index, made in blocks as keys come.
 #include "log/inventory.h"
 
+#include <stdarg.h>
 #include <string.h>
 
 #include "log/records.h"
-#include "log/shown.h"
+#include "run/globals.h"
 #include "run/startup.h"
 
 enum {
@@ -171,9 +172,66 @@ void inventory_end_hit(void) { hit_place = NULL; }
 
 static const char *plural(uint32_t n) { return n == 1 ? "" : "s"; }
 
-static void write_references(FILE *f, const entry *e) {
-  fprintf(f, "    %u signature%s and %u encrypted message%s refer to it\n", e->signatures,
-          plural(e->signatures), e->messages, plural(e->messages));
+// One key's lines, made whole before they are written: the hit stream may
+// be unbuffered, and an inventory of many keys is written a key a call.
+static struct {
+  char text[WIDE_BUF + 1024];
+  size_t len;
+} block;
+
+static void put(const char *format, ...) __attribute__((format(printf, 1, 2)));
+static void put(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  size_t room = sizeof block.text - block.len;
+  int n = vsnprintf(block.text + block.len, room, format, args);
+  va_end(args);
+  if (n > 0)
+    block.len += (size_t)n < room ? (size_t)n : room - 1;
+}
+
+// The n bytes at s, control bytes as '?' as every name KIVOR shows.
+static void put_shown(const char *s, size_t n) {
+  for (size_t i = 0; i < n && block.len + 1 < sizeof block.text; i++) {
+    unsigned char c = (unsigned char)s[i];
+    block.text[block.len++] = c < 0x20 || c == 0x7F ? '?' : (char)c;
+  }
+}
+
+static void put_references(const entry *e) {
+  put("    %u signature%s and %u encrypted message%s refer to it\n", e->signatures,
+      plural(e->signatures), e->messages, plural(e->messages));
+}
+
+static void put_key(const entry *e) {
+  char id[17], when[24];
+  key_id_text(e->key_id, id, sizeof id);
+  if (!(e->flags & FOUND)) {
+    put("%s  not found\n", id);
+    put_references(e);
+    return;
+  }
+  const char *algo = algorithm_name(e->algo);
+  iso_time(e->created, when, sizeof when);
+  if (algo != NULL)
+    put("%s  %s", id, algo);
+  else
+    put("%s  algorithm %u", id, e->algo);
+  if (e->bits != 0)
+    put(" %u bits", e->bits);
+  put(", created %.10s%s\n", when, e->flags & SECRET ? ", secret key seen" : "");
+  if (e->flags & USER_ID) {
+    put("    ");
+    put_shown(e->user_id, e->user_id_len);
+    put(e->flags & USER_ID_CUT ? "...\n" : "\n");
+  }
+  put("    in %u place%s, the first: ", e->places, plural(e->places));
+  if (e->first_place != NO_PLACE)
+    put_shown(store + e->first_place, strlen(store + e->first_place));
+  else
+    put("(not kept)");
+  put("\n");
+  put_references(e);
 }
 
 static void count_found(uint32_t *found, uint32_t *missing) {
@@ -186,40 +244,14 @@ void write_inventory_text(FILE *f) {
   uint32_t found, missing;
   count_found(&found, &missing);
   fprintf(f, "\nKeys: %u found, %u referred to but not found\n", found, missing);
-  char id[17], when[24];
-  for (int pass = 0; pass < 2; pass++) {
+  for (int pass = 0; pass < 2; pass++) {  // the keys found, then the others
     for (uint32_t i = 0; i < count; i++) {
       const entry *e = entry_at(i);
       if ((pass == 0) != ((e->flags & FOUND) != 0))
         continue;
-      key_id_text(e->key_id, id, sizeof id);
-      if (pass == 1) {
-        fprintf(f, "%s  not found\n", id);
-        write_references(f, e);
-        continue;
-      }
-      const char *algo = algorithm_name(e->algo);
-      iso_time(e->created, when, sizeof when);
-      fprintf(f, "%s  ", id);
-      if (algo != NULL)
-        fprintf(f, "%s", algo);
-      else
-        fprintf(f, "algorithm %u", e->algo);
-      if (e->bits != 0)
-        fprintf(f, " %u bits", e->bits);
-      fprintf(f, ", created %.10s%s\n", when, e->flags & SECRET ? ", secret key seen" : "");
-      if (e->flags & USER_ID) {
-        fputs("    ", f);
-        fprint_shown(f, e->user_id, e->user_id_len);
-        fputs(e->flags & USER_ID_CUT ? "...\n" : "\n", f);
-      }
-      fprintf(f, "    in %u place%s, the first: ", e->places, plural(e->places));
-      if (e->first_place != NO_PLACE)
-        fprint_name(f, store + e->first_place);
-      else
-        fputs("(not kept)", f);
-      fputs("\n", f);
-      write_references(f, e);
+      block.len = 0;
+      put_key(e);
+      fwrite(block.text, 1, block.len, f);
     }
   }
   if (keys_without_id > 0)

@@ -37,9 +37,9 @@ const char *shown_name(const char *name) {
   return out;
 }
 
-// Control bytes as '?': runs of ordinary bytes
+// Writes the n bytes at s, control bytes as '?': runs of ordinary bytes
 // in one piece.
-void fprint_shown(FILE *f, const char *s, size_t n) {
+static void write_shown(FILE *f, const char *s, size_t n) {
   size_t start = 0;
   for (size_t i = 0; i < n; i++) {
     if (!is_control((unsigned char)s[i]))
@@ -52,7 +52,7 @@ void fprint_shown(FILE *f, const char *s, size_t n) {
 }
 
 void fprint_name(FILE *f, const char *name) {
-  fprint_shown(f, name, strlen(name));
+  write_shown(f, name, strlen(name));
 }
 
 // The length of the valid UTF-8 character at s, 0 when none starts there
@@ -139,7 +139,7 @@ void fprint_name_field(FILE *f, const char *name, int width) {
   bool chars = name_counts_chars(name);
   long shown_units;
   const char *end = advance(name, width >= 0 ? width : LONG_MAX, chars, &shown_units);
-  fprint_shown(f, name, (size_t)(end - name));
+  write_shown(f, name, (size_t)(end - name));
   long pad = (width >= 0 ? (long)width : -(long)width) - shown_units;
   while (pad > 0) {
     long n = pad < (long)(sizeof blanks - 1) ? pad : (long)(sizeof blanks - 1);

@@ -34,9 +34,6 @@ const char *shown_name(const char *name);
 // Writes name to f with its control bytes as '?', whatever its length.
 void fprint_name(FILE *f, const char *name);
 
-// The same for the n bytes at s, which may hold NUL bytes (shown as '?').
-void fprint_shown(FILE *f, const char *s, size_t n);
-
 // Writes name to f in a field of width, as "%-*.*s" with width, width
 // would, with control bytes as '?' and the width counted as above:
 // width >= 0 shows at most width characters and pads with blanks to width;

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "log/hitfile.h"
+#include "log/report.h"
 #include "platform/ascii.h"
 #include "log/shown.h"
 #include "log/stamps.h"
@@ -31,6 +32,11 @@ int main(int argc, char **argv) {
   int outcome = parse_options(argc, argv, g_settings);
   if (outcome != OPTIONS_GO_ON)
     end_run_on_options(outcome, argv[0]);
+  // A report is for programs: written in blocks, not a call at a time (a
+  // buffer of its own: the unbuffered stream's is one byte).
+  static char report_buffer[1 << 16];
+  if (g_settings->report != REPORT_LINES)
+    setvbuf(stdout, report_buffer, _IOFBF, sizeof report_buffer);
   g_start_time = time(NULL);
   open_hit_file();
   print_start_stamp(argc, argv);
