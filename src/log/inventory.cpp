@@ -285,11 +285,11 @@ void write_inventory_json(FILE *f) {
         json_string(f, e->user_id, e->user_id_len);
       else
         fputs("null", f);
-      fprintf(f, ",\"places\":%u,\"first_place\":", e->places);
+      fprintf(f, ",\"places\":%u,", e->places);
       if (e->first_place != NO_PLACE)
-        json_string(f, store + e->first_place, strlen(store + e->first_place));
+        json_name(f, "first_place", store + e->first_place, strlen(store + e->first_place));
       else
-        fputs("null", f);
+        fputs("\"first_place\":null", f);
     }
     fprintf(f, ",\"signatures\":%u,\"messages\":%u}\n", e->signatures, e->messages);
   }

@@ -2,6 +2,7 @@
 #include "log/records.h"
 
 #include <stdint.h>
+#include <string.h>
 
 // The length of the valid UTF-8 sequence at s (n bytes left), or 0: no
 // overlong forms, no surrogates, nothing past U+10FFFF.
@@ -19,15 +20,17 @@ static size_t utf8_length(const uint8_t *s, size_t n) {
   return len;
 }
 
-void json_string(FILE *f, const char *s, size_t n) {
+bool json_string(FILE *f, const char *s, size_t n) {
   const uint8_t *b = (const uint8_t *)s;
+  bool replaced = false;
   fputc('"', f);
   for (size_t i = 0; i < n;) {
     uint8_t c = b[i];
     if (c >= 0x80) {
       size_t len = utf8_length(b + i, n - i);
       if (len == 0) {
-        fprintf(f, "\\udc%02x", c);
+        fputs("\\ufffd", f);
+        replaced = true;
         i++;
       } else {
         fwrite(b + i, 1, len, f);
@@ -50,6 +53,40 @@ void json_string(FILE *f, const char *s, size_t n) {
     i++;
   }
   fputc('"', f);
+  return replaced;
+}
+
+void json_hex(FILE *f, const char *s, size_t n) {
+  fputc('"', f);
+  for (size_t i = 0; i < n; i++)
+    fprintf(f, "%02x", (unsigned char)s[i]);
+  fputc('"', f);
+}
+
+void json_name(FILE *f, const char *key, const char *s, size_t n) {
+  fprintf(f, "\"%s\":", key);
+  if (json_string(f, s, n)) {
+    fprintf(f, ",\"%s_hex\":", key);
+    json_hex(f, s, n);
+  }
+}
+
+void json_names(FILE *f, const char *key, const char *const *s, int n) {
+  bool replaced = false;
+  for (int pass = 0; pass < 2; pass++) {
+    if (pass == 1 && !replaced)
+      break;
+    fprintf(f, pass == 0 ? "\"%s\":[" : ",\"%s_hex\":[", key);
+    for (int i = 0; i < n; i++) {
+      if (i > 0)
+        fputc(',', f);
+      if (pass == 0)
+        replaced |= json_string(f, s[i], strlen(s[i]));
+      else
+        json_hex(f, s[i], strlen(s[i]));
+    }
+    fputc(']', f);
+  }
 }
 
 void csv_field(FILE *f, const char *s, size_t n) {

@@ -9,9 +9,22 @@
 // Writes the n bytes at s to f as one JSON string, quotes included: '"',
 // '\' and control characters escaped (\n, \r, \t, else \u00XX), valid
 // UTF-8 as it is, and each byte that is not part of valid UTF-8 as
-// \udcXX, XX its value (a lone low surrogate, as Python's "surrogateescape"
-// reads it back), so that a name's bytes can be recovered exactly.
-void json_string(FILE *f, const char *s, size_t n);
+// \ufffd, the replacement character (every parser takes it, where lone
+// surrogates are refused by some).  True when a byte was replaced: the
+// caller of a name then gives its bytes too (json_hex).
+bool json_string(FILE *f, const char *s, size_t n);
+
+// Writes the n bytes at s to f as a JSON string of two lowercase hex
+// digits a byte.
+void json_hex(FILE *f, const char *s, size_t n);
+
+// Writes a name as the member "key":"..." of an object, followed by
+// "key_hex":"..." with its bytes when it is not valid UTF-8.
+void json_name(FILE *f, const char *key, const char *s, size_t n);
+
+// Writes the n names at s as the array member "key":[...], followed by
+// "key_hex":[...] with the bytes of each when one is not valid UTF-8.
+void json_names(FILE *f, const char *key, const char *const *s, int n);
 
 // Writes the n bytes at s to f as one CSV field (RFC 4180): quoted, with
 // quotes doubled, when it holds a comma, a quote or a blank at either end;

@@ -38,7 +38,7 @@ void report_start(int form, int argc, char **argv) {
   started = form != REPORT_LINES;
   if (form == REPORT_CSV) {
     fputs("path,container,member,kind,confirmed,size,modified,sha256,key_ids,user_ids,signers,"
-          "recipients\r\n",
+          "recipients" PLAT_CRLF,
           f);
     return;
   }
@@ -48,13 +48,9 @@ void report_start(int form, int argc, char **argv) {
   version_text(version, sizeof version);
   fputs("{\"type\":\"run\",\"started\":", f);
   json_time(f, true, (long long)g_start_time);
-  fputs(",\"command\":[", f);
-  for (int i = 0; i < argc; i++) {
-    if (i > 0)
-      fputc(',', f);
-    json_text(f, argv[i]);
-  }
-  fputs("],\"version\":", f);
+  fputc(',', f);
+  json_names(f, "command", argv, argc);
+  fputs(",\"version\":", f);
   json_text(f, version);
   fputs("}\n", f);
 }
@@ -136,19 +132,15 @@ static void json_material(FILE *f, const material *m) {
 
 static void json_hit(FILE *f, const struct hit_record *h) {
   const struct hit_facts *x = h->facts;
-  fputs("{\"type\":\"hit\",\"path\":", f);
-  json_text(f, h->path);
-  fputs(",\"containers\":[", f);
-  for (int i = 0; i < h->containers; i++) {
-    if (i > 0)
-      fputc(',', f);
-    json_text(f, h->container[i]);
-  }
-  fputs("],\"member\":", f);
+  fputs("{\"type\":\"hit\",", f);
+  json_name(f, "path", h->path, strlen(h->path));
+  fputc(',', f);
+  json_names(f, "containers", h->container, h->containers);
+  fputc(',', f);
   if (h->member != NULL)
-    json_text(f, h->member);
+    json_name(f, "member", h->member, strlen(h->member));
   else
-    fputs("null", f);
+    fputs("\"member\":null", f);
   fputs(",\"kind\":\"", f);
   fputs(h->kind, f);  // the program's own words
   fputs(h->suffix, f);
@@ -203,7 +195,7 @@ static void add_id(cell *c, uint64_t id) {
 
 static void put(FILE *f, const cell *c, bool last) {
   csv_field(f, c->text, c->len);
-  fputs(last ? "\r\n" : ",", f);
+  fputs(last ? PLAT_CRLF : ",", f);
 }
 
 static void put_text(FILE *f, const char *s) {
@@ -242,7 +234,7 @@ static void csv_hit(FILE *f, const struct hit_record *h) {
   fputc(',', f);
   const material *m = x->m;
   if (m == NULL) {
-    fputs(",,,\r\n", f);
+    fputs(",,," PLAT_CRLF, f);
     return;
   }
   c.len = 0;

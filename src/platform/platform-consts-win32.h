@@ -12,4 +12,17 @@
 #define PLAT_NAMES_BY_MODE 1          // names follow the OEM/ANSI setting (platform.h)
 #define PLAT_ARCHIVE_NAMES_WIDE 1     // member names from an archive library: its wide form
 
+#define PLAT_CRLF "\n"                // a CSV row's end: text streams make it CR LF
+
+// The platform's lines of the --help screen: the synopsis, the paths in
+// the platform's own syntax, and where the manual is.
+#define PLAT_HELP_USAGE "Usage: KIVOR [PATH ...] [OPTIONS]\n"
+#define PLAT_HELP_PATHS                                                         \
+  "  PATH  a directory (C:\\DATA), a pattern in one (C:\\DATA\\*.PGP), one file,\n" \
+  "        or a pattern here (*.ASC); default: the current directory\n"
+#define PLAT_HELP_PREFIXES \
+  "Options come after the paths, with - or /; letters may share one (-rc).\n"
+#define PLAT_HELP_MANUAL \
+  "The manual: the help file KIVOR.HLP beside KIVOR.EXE (KIVOR -h shows it).\n"
+
 #endif  // KIVOR_PLATFORM_CONSTS_WIN32_H_

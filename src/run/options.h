@@ -44,8 +44,8 @@ extern FILE *(*g_open_accounting)(const char *name);
 // The banner and the list of options, on the error stream.
 void print_option_list(void);
 
-// The two usage lines and the option list, without banner or pause, to
-// stream (what --help shows).
+// The --help screen, to stream: what KIVOR is, the synopsis in the
+// platform's path syntax, every option, the exit statuses, the manual.
 void print_help_text(FILE *stream);
 
 // Looks for the help file beside the program (its path without extension,

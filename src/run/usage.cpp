@@ -39,12 +39,33 @@ void print_option_list(void) {
     fputs(line, stderr);
 }
 
+// The --help screen; the platform gives its synopsis and paths.
+static const char help_screen[] =
+    "KIVOR finds files that look like PGP 2.x material: key rings, encrypted\n"
+    "messages, signatures and ASCII armour, also inside archives (-a).\n"
+    "\n" PLAT_HELP_USAGE PLAT_HELP_PATHS PLAT_HELP_PREFIXES
+    "  -f PATTERN ...  also look for these patterns (default *.*)\n"
+    "  -p DIR ...      also search these directories\n"
+    "  -r              search subdirectories too (+r toggles)\n"
+    "  -d              do not print each directory as it is searched (+d toggles)\n"
+    "  -w N            names in a field of N characters (default 50); +w switches\n"
+    "                  how long names are shortened\n"
+    "  -W N            the other shortening (start ... last component), width N\n"
+    "  -o FILE         the hits to FILE, emptied first; -O FILE appends to it\n"
+    "  -1 FILE         append a record of the run to the accounting file FILE;\n"
+    "                  +1 closes the one named before\n"
+    "  -x              count .COM files without reading them\n"
+    "  -c              confirm: only material that parses, named as found (+c)\n"
+    "  -a              search inside archives too (+a toggles)\n"
+    "  -?              the usage screen of the first versions\n"
+    "  --json          the hits as JSON Lines: size, time, SHA-256, material (-c)\n"
+    "  --csv           the hits as CSV rows, the same columns for every hit\n"
+    "  --keys          after the hits, every key found and what refers to it (-c)\n"
+    "  --help          this screen      --version  the version\n"
+    "Exit status: 0 the search ran (found or not), 1 Esc, 2 Ctrl-C, 3 an output\n"
+    "file refused, 5 a wrong option, 6 out of memory, 7 stopped, 8 a write failed.\n"
+    PLAT_HELP_MANUAL;
+
 void print_help_text(FILE *stream) {
-  fputs("KIVOR will search for files that appear to be pgp (<ver 2.6.2) type files\n", stream);
-  fputs("KIVOR [dr:\\initial_dir\\files]  -[options[pfrwdO]]\n\n", stream);
-  for (const char *line : option_list)
-    fputs(line, stream);
-  fputs("More options (-x, -1 file, +1, -?, --help, --version): see the help file\n"
-        "kivor.hlp or the manual page.\n",
-        stream);
+  fputs(help_screen, stream);
 }
