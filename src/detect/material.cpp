@@ -283,6 +283,12 @@ static bool is_data_tag(int tag) { return tag == 8 || tag == 9 || tag == 11 || t
 // unknown length: it runs to the end of the chain.
 static bool unknown_length(const uint8_t *b) { return (b[0] & 0x40) == 0 && (b[0] & 3) == 3; }
 
+// True when the header at b (n bytes there) gives a partial body's first
+// chunk: its end is known only by walking the chunks.
+static bool partial_length(const uint8_t *b, long n) {
+  return (b[0] & 0x40) != 0 && n > 1 && b[1] >= 224 && b[1] < 255;
+}
+
 static long feed_chain(const uint8_t *b, long n, bool at_end, int depth, material *m,
                        material_walk *w) {
   long pos = 0;
@@ -338,7 +344,7 @@ static long feed_chain(const uint8_t *b, long n, bool at_end, int depth, materia
       default:
         break;
     }
-    if (s.end > n && !at_end && data && s.whole && !unknown)
+    if (s.end > n && !at_end && data && !unknown && !partial_length(b + pos, n - pos))
       return s.end;  // its body skipped
     if (s.end > n || unknown) {
       if (s.end > n && (at_end || !data))

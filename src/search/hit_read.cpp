@@ -130,8 +130,10 @@ void hit_read_take(const uint8_t *bytes, size_t n) {
       n -= (size_t)k;
       continue;
     }
-    if (r.held == WINDOW)
-      flush(false);
+    if (r.held == WINDOW) {
+      flush(false);  // which may set skip
+      continue;
+    }
     size_t k = (size_t)(WINDOW - r.held) < n ? (size_t)(WINDOW - r.held) : n;
     memcpy(window + r.held, bytes, k);
     r.held += (long)k;
