@@ -326,6 +326,7 @@ TEST(Options, LongOptions) {
       {{"-d", f.arg("sub"), "--help"}, 0,        // no option group: not looked at
        run_out(f.hit("a.pgp") + f.hit("b.c") + f.hit("c.h")), run_err("", 3, 3)},
       {{"-o", "--help"}, 5, "", kIllegal},  // a name may not begin with '-'
+      {{"--csv", "-r", "--json"}, 5, "", "--json and --csv cannot be given together\n" + kIllegal},
   };
   for (const auto &c : cases) {
     run_result r = f.run(c.args);
