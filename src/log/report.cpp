@@ -9,22 +9,24 @@
 
 static void json_text(FILE *f, const char *s) { json_string(f, s, strlen(s)); }
 
+// A string of the program's own (no escapes needed), or null.
+static void json_plain(FILE *f, bool has, const char *text) {
+  if (has)
+    fprintf(f, "\"%s\"", text);
+  else
+    fputs("null", f);
+}
+
 static void json_time(FILE *f, bool has, long long seconds) {
   char when[24];
   iso_time(seconds, when, sizeof when);
-  if (has)
-    fprintf(f, "\"%s\"", when);
-  else
-    fputs("null", f);
+  json_plain(f, has, when);
 }
 
 static void json_key_id(FILE *f, bool has, uint64_t id) {
   char text[17];
   key_id_text(id, text, sizeof text);
-  if (has)
-    fprintf(f, "\"%s\"", text);
-  else
-    fputs("null", f);
+  json_plain(f, has, text);
 }
 
 static const char *truth(bool b) { return b ? "true" : "false"; }
