@@ -18,9 +18,11 @@ typedef std::vector<uint8_t> bytes;
 
 bytes packet(int tag, const bytes &body) {  // old format, four-byte length
   size_t n = body.size();
-  bytes p = {(uint8_t)(0x82 | tag << 2), (uint8_t)(n >> 24), (uint8_t)(n >> 16), (uint8_t)(n >> 8),
-             (uint8_t)n};
-  p.insert(p.end(), body.begin(), body.end());
+  bytes p(5 + n);
+  p[0] = (uint8_t)(0x82 | tag << 2);
+  for (int i = 1; i < 5; i++)
+    p[i] = (uint8_t)(n >> (32 - 8 * i));
+  std::copy(body.begin(), body.end(), p.begin() + 5);
   return p;
 }
 
