@@ -63,6 +63,12 @@ extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 //   search/access.cpp      the lock on the file-name interpretation
 //   search/confirm_read.cpp  read_and_confirm: the file's bytes, CONFIRM_READ_MAX,
 //                          and the decoded radix-64, CONFIRM_SCRATCH, lazy
+//   search/hit_read.cpp    --json, --csv, --keys: the window of a hit's bytes,
+//                          CONFIRM_READ_MAX, its decoded armour, CONFIRM_SCRATCH,
+//                          and a read chunk, lazy; the reading under way
+//   log/inventory.cpp      --keys: the key records, in blocks of 4096 as keys
+//                          come, their index, the store of first places, lazy
+//   log/report.cpp         whether the report's start was written
 //   log/shorten.cpp        shorten_name_prefix and shorten_name_middle: one
 //                          SHORTEN_BUF each for the shortened name, lazy
 //   log/generic7.cpp       trim_file_at_eof: the cleaning chunk, TRIM_UNITS
@@ -80,7 +86,8 @@ extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 //   run/startup.cpp        run_alloc: the KIVOR_FAIL_ALLOC number, read once,
 //                          and the count of allocations
 //   run/exit.cpp           exit_program: whether the run is already ending
-//   run/main.cpp           argument 0 as a full path, PATH_BUF
+//   run/main.cpp           argument 0 as a full path, PATH_BUF, and standard
+//                          output's buffer under --json and --csv
 //   run/options.cpp        g_open_accounting: the accounting file's opener (a
 //                          test points it elsewhere)
 //   platform/console-*     the stop recorded (Ctrl-C, POSIX also SIGTERM and
