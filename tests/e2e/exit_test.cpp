@@ -453,7 +453,8 @@ TEST(Termination, AFifoHitFileWaitsForItsReaderAndCtrlCEndsTheWait) {
   opt.cwd = t.root();
   {
     live_run r(args, opt);
-    usleep(300 * 1000);  // well into its wait
+    // In its wait: the open is tried again after each pause.
+    ASSERT_TRUE(r.wait_until([&] { return r.catches(SIGINT) && r.napping(); }, 20000));
     r.send(SIGINT);
     run_result res = r.finish();
     EXPECT_EQ(res.status, 2);
@@ -461,7 +462,6 @@ TEST(Termination, AFifoHitFileWaitsForItsReaderAndCtrlCEndsTheWait) {
     EXPECT_EQ(res.err, termination("INPUT_FILE"));
   }
   live_run r(args, opt);
-  usleep(100 * 1000);
   int fd = open(t.path("hits.fifo").c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   std::string got;

@@ -10,7 +10,6 @@
 #include <strings.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,6 +34,15 @@ std::string corpus_dir() {
   if (realpath(dir.c_str(), real) == nullptr || stat(real, &st) != 0 || !S_ISDIR(st.st_mode))
     return "";
   return real;  // as the program prints it: the current directory's real path
+}
+
+void default_signals() {
+  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT, SIGPIPE,
+                  SIGCHLD})
+    signal(sig, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 // Splits KIVOR_RUNNER ("wine", say) into the words that lead the command.
@@ -185,6 +193,7 @@ static run_result run_once(const std::vector<std::string> &args, const run_optio
   }
   pid_t pid = fork();
   if (pid == 0) {
+    default_signals();
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
@@ -208,7 +217,7 @@ static run_result run_once(const std::vector<std::string> &args, const run_optio
     close(out[1]);
     close(err[1]);
   }
-  signal(SIGPIPE, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);  // the program may end without reading its input
   if (!opt.input.empty() && write(in[1], opt.input.data(), opt.input.size()) < 0) {
     // the program may have ended without reading; that is its business
   }

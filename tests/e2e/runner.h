@@ -53,4 +53,9 @@ std::string kivor_binary();
 // The samples folder beside the project, or "" when it is absent.
 std::string corpus_dir();
 
+// In a child just before it starts a program: the signal state a program
+// gets from an interactive shell, whatever the test process has (it ignores
+// SIGPIPE itself, and CI may start it with SIGINT ignored).
+void default_signals();
+
 #endif  // KIVOR_TESTS_E2E_RUNNER_H_
