@@ -399,8 +399,7 @@ TEST(Archives, DosAndWindowsContainers) {
                     27, 13));
 
   std::string samples = corpus_dir().empty() ? "" : corpus_dir() + "/archives";
-  if (samples.empty())
-    GTEST_SKIP() << "no sample files beside the project";
+  SKIP_WITHOUT_CORPUS(!samples.empty());
   auto sample = [&](const std::string &rel) {  // a sample, or a member's path below one
     std::string name = target_path(samples) + sep() + rel;
     std::replace(name.end() - (long)rel.size(), name.end(), '/', sep()[0]);
@@ -451,8 +450,7 @@ std::vector<std::string> hit_lines(const std::string &out, const std::string &pr
 
 TEST(Archives, SampleFilesAreFoundTheSameInsideArchives) {
   std::string root = corpus_dir();
-  if (root.empty())
-    GTEST_SKIP() << "no sample files beside the project";
+  SKIP_WITHOUT_CORPUS(!root.empty());
   std::vector<member> members;  // every sample file, in name order
   for (auto &e : std::filesystem::recursive_directory_iterator(root))
     if (e.is_regular_file())

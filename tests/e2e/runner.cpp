@@ -27,8 +27,7 @@ bool windows_target() {
 }
 
 std::string corpus_dir() {
-  const char *s = getenv("KIVOR_CORPUS");
-  std::string dir = s != nullptr && *s != '\0' ? s : KIVOR_CORPUS;
+  std::string dir = corpus_root();
   char real[PATH_MAX];
   struct stat st;
   if (realpath(dir.c_str(), real) == nullptr || stat(real, &st) != 0 || !S_ISDIR(st.st_mode))

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus.h"
 #include "temp_tree.h"
 
 struct run_result {
@@ -50,7 +51,8 @@ int drain_ready(struct pollfd *fds, std::string *const *sinks, int count);
 // The program's path as the runner starts it.
 std::string kivor_binary();
 
-// The samples folder beside the project, or "" when it is absent.
+// The samples folder beside the project (corpus.h) as a real path, or ""
+// when it is absent.
 std::string corpus_dir();
 
 // In a child just before it starts a program: the signal state a program
