@@ -201,6 +201,8 @@ static run_result run_once(const std::vector<std::string> &args, const run_optio
         close(fd);
     if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0)
       _exit(126);
+    if (opt.in_child)
+      opt.in_child();
     for (auto &e : opt.env)
       putenv(const_cast<char *>(e.c_str()));
     if (!mark.empty())

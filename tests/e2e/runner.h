@@ -9,6 +9,7 @@
 
 #include <poll.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct run_options {
   std::vector<std::string> env;   // extra NAME=VALUE settings
   int timeout_seconds = 60;       // the program is killed after this
   int open_files = 0;             // POSIX: its open-file limit, soft and hard (0: inherited)
+  std::function<void()> in_child; // more set-up in the child just before the start
 };
 
 // Runs the program with args and returns what it wrote and its status.
