@@ -14,7 +14,6 @@
 #include "run/startup.h"
 #include "search/examine.h"
 #include "search/lists.h"
-#include "search/pathjoin.h"
 #include "unpack/known.h"
 #include "unpack/macwrap.h"
 #include "unpack/sfx.h"
@@ -319,8 +318,8 @@ static enum member_outcome open_nested(int depth, struct unpack_stream *m, size_
 static enum member_outcome examine_member(int depth, size_t name_len, const char *path,
                                           struct unpack_stream *m, bool encrypted) {
   size_t len = append_member(name_len, path);
-  if (len == 0) {  // member_name still ends at name_len
-    say_path_too_long(member_name, "");
+  if (len == 0) {  // member_name still ends at name_len: the member is named after it
+    fprintf(stderr, "path too long, skipped: %s%c%s\n", member_name, PLAT_SEP, shown_name(path));
     return GO_ON;
   }
   const char *last = strrchr(member_name + name_len, PLAT_SEP) + 1;

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <random>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -35,7 +36,7 @@ la_ssize_t append(struct archive *, void *out, const void *buffer, size_t size) 
 }
 
 // An archive of the members, in their order: format "zip" (with the
-// writer's options), "tar.gz", "tar" or "ar".
+// writer's options), "tar.gz", "tar", "ar" or "7z" (stored).
 std::string make_archive(const std::string &format, const std::vector<member> &members,
                          const char *options = "zip:compression=deflate") {
   std::string out;
@@ -46,6 +47,9 @@ std::string make_archive(const std::string &format, const std::vector<member> &m
     EXPECT_EQ(archive_write_set_options(a, options), ARCHIVE_OK) << options;
   } else if (format == "ar") {
     archive_write_set_format_ar_svr4(a);
+  } else if (format == "7z") {
+    archive_write_set_format_7zip(a);
+    EXPECT_EQ(archive_write_set_options(a, "7zip:compression=store"), ARCHIVE_OK);
   } else {
     archive_write_set_format_pax_restricted(a);
     if (format == "tar.gz")
@@ -294,6 +298,69 @@ TEST(Archives, MemberEdgeCases) {
     EXPECT_EQ(normalise(r.err), run_err(dirs + c.messages, c.searched,
                                         (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
         << c.args[1];
+  }
+}
+
+// What decides whether and how a file is opened as an archive, and the
+// limits inside one: a single compressed file's member named after it, an
+// archive known by its bytes alone, archives nested deeper than 4 levels,
+// a 7z that would have to be held whole past 8 MiB, a member whose path
+// does not fit; "*.zip" picking the archives to open, and +a turning the
+// search inside archives off again.
+TEST(Archives, WhichFilesAreOpenedAndTheLimitsInside) {
+  temp_tree t;
+  std::string nest = make_archive("zip", {{"d.zip", make_archive("zip", {{"D.PGP", kKey}})},
+                                          {"C.PGP", kKey}});
+  for (const char *level : {"c.zip", "b.zip", "a.zip"})
+    nest = make_archive("zip", {{level, nest}});
+  t.write("deep.zip", nest);
+  std::mt19937 rng(23);
+  std::string noise(8u << 20 | 4096, '\0');
+  for (char &c : noise)
+    c = (char)rng();
+  t.write("big.zip", make_archive("zip", {{"BIG.7Z", make_archive("7z", {{"N.DAT", noise}})},
+                                          {"NEXT.PGP", kKey}},
+                                  "zip:compression=store"));
+  // Longer with the archive's name than a member's full name may be.
+  const std::string far(windows_target() ? 1040 - 20 : 16384 - 20, 'f');
+  t.write("long.zip", make_archive("zip", {{far, kKey}, {"KEYS.ASC", kArmour}}));
+  t.write("KEYS.ASC.gz", compressed(kArmour, archive_write_add_filter_gzip));
+  t.write("PUB.TGZ", compressed(kKey, archive_write_add_filter_gzip));
+  t.write("NOEXT", compressed(kKey, archive_write_add_filter_gzip));
+  t.write("KEYRING", make_archive("zip", {{"PUB.PGP", kKey}}));
+  const std::string armour = "ascii armored key", key = "public key certificate";
+  const std::string deeper = "archive nested deeper than 4 levels, not opened: " +
+                             in(t, "deep.zip", "a.zip/b.zip/c.zip/d.zip") + "\n";
+  const std::string whole = "nested archive over 8 MiB needs to be held whole, skipped: " +
+                            in(t, "big.zip", "BIG.7Z") + "\n";
+  const std::string too_long = "path too long, skipped: " + in(t, "long.zip", far) + "\n";
+  struct {
+    std::vector<std::string> args;
+    std::string hits, messages;
+    int searched;
+  } cases[] = {
+      {{"-a", "-w", "300"},
+       hit(in(t, "big.zip", "NEXT.PGP"), key, 300) +
+           hit(in(t, "deep.zip", "a.zip/b.zip/c.zip/C.PGP"), key, 300) +
+           hit(in(t, "KEYRING", "PUB.PGP"), key, 300) + hit(in(t, "KEYS.ASC.gz", "KEYS.ASC"), armour, 300) +
+           hit(in(t, "long.zip", "KEYS.ASC"), armour, 300) + hit(in(t, "NOEXT", "NOEXT"), key, 300) +
+           hit(in(t, "PUB.TGZ", "PUB.tar"), key, 300),
+       whole + deeper + too_long, 19},
+      {{"*.zip", "-f", "*.PGP", "-a", "-w", "300"},
+       hit(in(t, "big.zip", "NEXT.PGP"), key, 300) +
+           hit(in(t, "deep.zip", "a.zip/b.zip/c.zip/C.PGP"), key, 300),
+       whole + deeper + too_long, 5},
+      {{"-a", "+a"}, "", "", 7},
+  };
+  for (auto &c : cases) {
+    run_options opt;
+    opt.cwd = t.root();
+    run_result r = run_kivor(c.args, opt);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(normalise(r.out), run_out(c.hits)) << c.args[0];
+    EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "") + c.messages, c.searched,
+                                        (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
+        << c.args[0];
   }
 }
 
