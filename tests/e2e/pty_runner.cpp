@@ -108,7 +108,8 @@ int writing_output(pid_t pid) {
 
 live_run::live_run(const std::vector<std::string> &args, const live_options &opt)
     : timeout_seconds_(opt.timeout_seconds) {
-  std::vector<std::string> words{opt.program.empty() ? kivor_binary() : opt.program};
+  std::vector<std::string> words = runner_words();
+  words.push_back(opt.program.empty() ? kivor_binary() : opt.program);
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char *> argv;
   for (auto &w : words)
@@ -129,6 +130,9 @@ live_run::live_run(const std::vector<std::string> &args, const live_options &opt
     tcgetattr(out[1], &modes);
     cfmakeraw(&modes);
     tcsetattr(out[1], TCSANOW, &modes);
+    struct winsize size = {(unsigned short)opt.rows, 80, 0, 0};
+    if (opt.rows > 0)
+      ioctl(out[1], TIOCSWINSZ, &size);
   } else {
     if (pipe(out) != 0)
       abort();
@@ -170,7 +174,7 @@ live_run::live_run(const std::vector<std::string> &args, const live_options &opt
       opt.in_child();
     for (auto &e : opt.env)
       putenv(const_cast<char *>(e.c_str()));
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   };
 

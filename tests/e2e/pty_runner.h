@@ -26,6 +26,7 @@ struct live_options {
                                    // run stalls on it (a one-page pipe fills at once)
   bool output_terminal = false;    // standard output a terminal of its own (raw: bytes
                                    // pass unchanged), not a pipe, as when run at a shell
+  int rows = 0;                    // with output_terminal: its height (0: the system's)
   std::function<void()> in_child;  // more set-up in the child just before the start
   int timeout_seconds = 60;        // the run is killed after this
 };

@@ -44,8 +44,7 @@ void default_signals() {
   sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-// Splits KIVOR_RUNNER ("wine", say) into the words that lead the command.
-static std::vector<std::string> runner_words() {
+std::vector<std::string> runner_words() {
   std::vector<std::string> words;
   const char *s = getenv("KIVOR_RUNNER");
   std::string w;

@@ -53,6 +53,9 @@ int drain_ready(struct pollfd *fds, std::string *const *sinks, int count);
 // The program's path as the runner starts it.
 std::string kivor_binary();
 
+// KIVOR_RUNNER ("wine", say) split into the words that lead the command.
+std::vector<std::string> runner_words();
+
 // The samples folder beside the project (corpus.h) as a real path, or ""
 // when it is absent.
 std::string corpus_dir();
