@@ -130,6 +130,28 @@ std::string in(const temp_tree &t, const std::string &archive, const std::string
   return name;
 }
 
+// A run in the tree's root and what it must show: the hit lines, the
+// messages after the directory lines dirs, and the files searched.
+struct archive_run {
+  std::vector<std::string> args;
+  std::string hits, messages;
+  int searched;
+};
+
+void expect_run(const temp_tree &t, const archive_run &c, const std::string &dirs) {
+  run_options opt;
+  opt.cwd = t.root();
+  run_result r = run_kivor(c.args, opt);
+  std::string what;
+  for (const std::string &a : c.args)
+    what += a.substr(0, 40) + " ";
+  EXPECT_EQ(r.status, 0) << what;
+  EXPECT_EQ(normalise(r.out), run_out(c.hits)) << what;
+  EXPECT_EQ(normalise(r.err), run_err(dirs + c.messages, c.searched,
+                                      (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
+      << what;
+}
+
 TEST(Archives, MembersAreExaminedLikeFiles) {
   temp_tree t;
   std::string inner = make_archive("zip", {{"KEYS.ASC", kArmour}, {"PUB.PGP", kKey}});
@@ -153,11 +175,7 @@ TEST(Archives, MembersAreExaminedLikeFiles) {
   const std::string newline = "unsafe member name (shown, never used as a path): " +
                               in(t, "mix.zip", "new?line.asc") + "\n";
   const std::string w = "200";
-  struct {
-    std::vector<std::string> args;
-    std::string hits, messages;
-    int searched;
-  } cases[] = {
+  const archive_run cases[] = {
       {{"-a", "-w", w},
        hit(in(t, "mix.zip", "KEYS.ASC"), armour, 200) +
            hit(in(t, "mix.zip", "sub/PUB.PGP"), key, 200) +
@@ -175,17 +193,8 @@ TEST(Archives, MembersAreExaminedLikeFiles) {
            hit(in(t, "t.tar.gz", "KEYS.ASC"), armour, 200),
        truncated + newline, 4},
   };
-  for (auto &c : cases) {
-    run_options opt;
-    opt.cwd = t.root();
-    run_result r = run_kivor(c.args, opt);
-    const std::string &hits = c.hits;
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(normalise(r.out), run_out(hits)) << c.args[0];
-    EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "") + c.messages, c.searched,
-                                        (int)std::count(hits.begin(), hits.end(), '\n')))
-        << c.args[0];
-  }
+  for (auto &c : cases)
+    expect_run(t, c, dir_line(t, ""));
   // Both shortening styles keep the member's own name.
   std::string name = in(t, "nest.zip", "in.zip/PUB.PGP");
   std::string prefix_style = name.substr(0, 2) + sep() + "..." + name.substr(name.size() - 24);
@@ -273,11 +282,7 @@ TEST(Archives, MemberEdgeCases) {
   const std::string armour = "ascii armored key";
   std::string broken = "couldn't read " + in(t, "old.zip", "A.TXT") + ": ZIP decompression failed (-3)\n";
   std::string c1 = "unsafe member name (shown, never used as a path): " + in(t, "long.zip", "c?1.asc") + "\n";
-  struct {
-    std::vector<std::string> args;
-    std::string hits, messages;
-    int searched;
-  } cases[] = {
+  const archive_run cases[] = {
       {{"-a", "-w", "500"},
        hit(in(t, "KEYS.ASC.lzma", "KEYS.ASC"), armour, 500) +
            hit(in(t, "long.zip", "d/" + long_name), armour, 500) +
@@ -288,17 +293,8 @@ TEST(Archives, MemberEdgeCases) {
       // A named file is searched alone: the archive beside it stays shut.
       {{arg_path(t, "n/KEYS.TXT"), "-a", "-w", "500"}, hit(shown(t, "n/KEYS.TXT"), armour, 500), "", 1},
   };
-  for (auto &c : cases) {
-    run_options opt;
-    opt.cwd = t.root();
-    run_result r = run_kivor(c.args, opt);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(normalise(r.out), run_out(c.hits)) << c.args[1];
-    std::string dirs = c.searched == 1 ? dir_line(t, "n") : dir_line(t, "");
-    EXPECT_EQ(normalise(r.err), run_err(dirs + c.messages, c.searched,
-                                        (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
-        << c.args[1];
-  }
+  for (auto &c : cases)
+    expect_run(t, c, c.searched == 1 ? dir_line(t, "n") : dir_line(t, ""));
 }
 
 // What decides whether and how a file is opened as an archive, and the
@@ -334,11 +330,7 @@ TEST(Archives, WhichFilesAreOpenedAndTheLimitsInside) {
   const std::string whole = "nested archive over 8 MiB needs to be held whole, skipped: " +
                             in(t, "big.zip", "BIG.7Z") + "\n";
   const std::string too_long = "path too long, skipped: " + in(t, "long.zip", far) + "\n";
-  struct {
-    std::vector<std::string> args;
-    std::string hits, messages;
-    int searched;
-  } cases[] = {
+  const archive_run cases[] = {
       {{"-a", "-w", "300"},
        hit(in(t, "big.zip", "NEXT.PGP"), key, 300) +
            hit(in(t, "deep.zip", "a.zip/b.zip/c.zip/C.PGP"), key, 300) +
@@ -352,16 +344,8 @@ TEST(Archives, WhichFilesAreOpenedAndTheLimitsInside) {
        whole + deeper + too_long, 5},
       {{"-a", "+a"}, "", "", 7},
   };
-  for (auto &c : cases) {
-    run_options opt;
-    opt.cwd = t.root();
-    run_result r = run_kivor(c.args, opt);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(normalise(r.out), run_out(c.hits)) << c.args[0];
-    EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "") + c.messages, c.searched,
-                                        (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
-        << c.args[0];
-  }
+  for (auto &c : cases)
+    expect_run(t, c, dir_line(t, ""));
 }
 
 // data as an SZDD file of literals only, the name's last character given.
