@@ -8,6 +8,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -56,15 +58,18 @@ void produce(void *arg) {
 
 walk *current;
 
-// Sets NAME=VALUE in the environment for good (putenv keeps the string).
-void set_env(const std::string &setting) {
-  putenv(strdup(setting.c_str()));
+// Sets name to value ("" standing for unset) in the environment.  POSIX's
+// putenv keeps the very buffer it is given: each name has one for good.
+void set_env(const std::string &name, const std::string &value) {
+  static auto *kept = new std::map<std::string, std::array<char, 64>>;
+  std::array<char, 64> &buf = (*kept)[name];
+  snprintf(buf.data(), buf.size(), "%s=%s", name.c_str(), value.c_str());
+  putenv(buf.data());
 }
 
-// What NAME=... is now, "" standing for unset, to be set again later.
-std::string env_setting(const char *name) {
+std::string env_value(const char *name) {
   const char *v = getenv(name);
-  return std::string(name) + "=" + (v != nullptr ? v : "");
+  return v != nullptr ? v : "";
 }
 
 void consume(struct ra_event *e) {
@@ -92,9 +97,9 @@ TEST(ReadAhead, EveryEventOnceInOrderHoweverTheReadsAreShared) {
       want.push_back("line " + std::to_string(i));
     want.push_back("file " + std::to_string(i) + ":" + content(i));
   }
-  const std::string slow_before = env_setting("KIVOR_READS_SLOW");
-  const std::string readers_before = env_setting("KIVOR_READERS");
-  set_env("KIVOR_READS_SLOW=");  // the cache's quick reads, unless marked
+  const std::string slow_before = env_value("KIVOR_READS_SLOW");
+  const std::string readers_before = env_value("KIVOR_READERS");
+  set_env("KIVOR_READS_SLOW", "");  // the cache's quick reads, unless marked
   struct {
     const char *what;
     const char *readers;
@@ -103,15 +108,15 @@ TEST(ReadAhead, EveryEventOnceInOrderHoweverTheReadsAreShared) {
   } cases[] = {
       // A slow read of the consumer's own ends its run and hands the rest
       // back; the readers, woken, read ahead.
-      {"the consumer's reads slow", "KIVOR_READERS=16", {1, -1, 0}, -1},
-      {"no thread can start", "KIVOR_READERS=16", {0, 0, 1}, kFiles},
-      {"readers start, the walk's thread not", "KIVOR_READERS=16", {1, 3, 1}, kFiles},
-      {"the walk's thread starts, no reader", "KIVOR_READERS=16", {1, 0, 0}, kFiles},
-      {"one reader: no thread at all", "KIVOR_READERS=1", {0, -1, 0}, kFiles},
+      {"the consumer's reads slow", "16", {1, -1, 0}, -1},
+      {"no thread can start", "16", {0, 0, 1}, kFiles},
+      {"readers start, the walk's thread not", "16", {1, 3, 1}, kFiles},
+      {"the walk's thread starts, no reader", "16", {1, 0, 0}, kFiles},
+      {"one reader: no thread at all", "1", {0, -1, 0}, kFiles},
   };
   for (auto &c : cases) {
     SCOPED_TRACE(c.what);
-    set_env(c.readers);
+    set_env("KIVOR_READERS", c.readers);
     ra_test = c.settings;
     walk w{&t, {}, 0};
     current = &w;
@@ -128,8 +133,8 @@ TEST(ReadAhead, EveryEventOnceInOrderHoweverTheReadsAreShared) {
       EXPECT_EQ(w.own_reads, c.own_reads);
   }
   ra_test = {0, -1, 0};
-  set_env(readers_before);
-  set_env(slow_before);
+  set_env("KIVOR_READERS", readers_before);
+  set_env("KIVOR_READS_SLOW", slow_before);
 }
 
 TEST(ReadAhead, ReaderCountFromTheEnvironment) {
@@ -137,16 +142,14 @@ TEST(ReadAhead, ReaderCountFromTheEnvironment) {
     const char *setting;
     int readers;
   } cases[] = {
-      {"KIVOR_READERS=", 16},   {"KIVOR_READERS=1", 1},  {"KIVOR_READERS=64", 64},
-      {"KIVOR_READERS=0", 16},  {"KIVOR_READERS=65", 16}, {"KIVOR_READERS=-4", 16},
-      {"KIVOR_READERS=8x", 16}, {"KIVOR_READERS=x8", 16},
+      {"", 16}, {"1", 1}, {"64", 64}, {"0", 16}, {"65", 16}, {"-4", 16}, {"8x", 16}, {"x8", 16},
   };
-  const std::string before = env_setting("KIVOR_READERS");
+  const std::string before = env_value("KIVOR_READERS");
   for (auto &c : cases) {
-    set_env(c.setting);
+    set_env("KIVOR_READERS", c.setting);
     EXPECT_EQ(ra_reader_count(), c.readers) << c.setting;
   }
-  set_env(before);
+  set_env("KIVOR_READERS", before);
 }
 
 }  // namespace
