@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "corpus.h"
 #include "platform/platform.h"
+#include "temp_tree.h"
 
 namespace {
 
@@ -202,19 +204,9 @@ TEST(Material, UserIdsKeptAsBytes) {
 // ---------------------------------------------------------- sample files
 
 bytes sample(const char *name, bool *found) {
-  const char *env = getenv("KIVOR_CORPUS");
-  std::string path = std::string(env != NULL && *env != '\0' ? env : KIVOR_CORPUS) + "/" + name;
-  bytes b;
-  FILE *f = fopen(path.c_str(), "rb");
-  *found = f != NULL;
-  if (f == NULL)
-    return b;
-  uint8_t buf[4096];
-  size_t got;
-  while ((got = fread(buf, 1, sizeof buf, f)) > 0)
-    b.insert(b.end(), buf, buf + got);
-  fclose(f);
-  return b;
+  std::string s = read_file(corpus_root() + "/" + name);
+  *found = !s.empty();
+  return bytes(s.begin(), s.end());
 }
 
 // Key IDs and fingerprints as gpg --list-packets and an MD5 of n and e made
@@ -246,8 +238,7 @@ TEST(Material, SampleKeys) {
   for (const auto &c : cases) {
     bool found;
     bytes b = sample(c.file, &found);
-    if (!found)
-      GTEST_SKIP() << "no sample files beside the project";
+    SKIP_WITHOUT_CORPUS(found);
     material m;
     read(b, &m);
     EXPECT_FALSE(m.incomplete) << c.file;
@@ -287,8 +278,7 @@ TEST(Material, SampleMessages) {
   for (const auto &c : cases) {
     bool found;
     bytes b = sample(c.file, &found);
-    if (!found)
-      GTEST_SKIP() << "no sample files beside the project";
+    SKIP_WITHOUT_CORPUS(found);
     material m;
     read(b, &m);
     EXPECT_FALSE(m.incomplete) << c.file;

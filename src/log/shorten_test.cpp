@@ -67,8 +67,11 @@ TEST(Shorten, BoundaryAtTheDefaultWidth) {
   std::string fiftyone = fifty + "b";
   EXPECT_EQ(shorten_name_prefix(fifty.c_str(), 50), fifty);
   EXPECT_EQ(shorten_name_middle(fifty.c_str(), 50), fifty);
-  EXPECT_NE(shorten_name_prefix(fiftyone.c_str(), 50), fiftyone);
-  EXPECT_NE(std::string(shorten_name_middle(fiftyone.c_str(), 50)), fiftyone);
+  // One character more and each style cuts as its table says, here keeping
+  // the last component whole (the middle style then shows it twice).
+  const std::string last = std::string(47, 'a') + "b";
+  EXPECT_EQ(shorten_name_prefix(fiftyone.c_str(), 50), sep("C:\\...\\") + last);
+  EXPECT_EQ(shorten_name_middle(fiftyone.c_str(), 50), fiftyone + sep("...\\") + last);
 }
 
 TEST(Shorten, LongLastComponent) {

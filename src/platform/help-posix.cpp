@@ -55,15 +55,20 @@ static void copy_to_stdout(const char *path) {
   fclose(f);
 }
 
-// Runs one pager command on the file and waits for it.  Returns 0 when the
-// pager could not be started.  The command is handed to the shell as its
-// own argument so the file name is never parsed by it.
-static int run_pager(const char *pager, const char *path) {
+// Runs one pager on the file and waits for it.  Returns 0 when the pager
+// could not be started.  A command of the user's ($PAGER, which may carry
+// options) is handed to the shell as its own argument, so the file name is
+// never parsed by it, and the shell says when it is not found; the
+// fallbacks are started directly, so that one not installed says nothing.
+static int run_pager(const char *pager, const char *path, int by_shell) {
   pid_t pid = fork();
   if (pid < 0)
     return 0;
   if (pid == 0) {
-    execl("/bin/sh", "sh", "-c", "exec $0 \"$1\"", pager, path, (char *)NULL);
+    if (by_shell)
+      execl("/bin/sh", "sh", "-c", "exec $0 \"$1\"", pager, path, (char *)NULL);
+    else
+      execlp(pager, pager, path, (char *)NULL);
     _exit(127);
   }
   int status;
@@ -80,9 +85,9 @@ void plat_show_help(const char *path) {
     return;
   }
   const char *pager = getenv("PAGER");
-  if (pager != NULL && *pager != '\0' && run_pager(pager, path))
+  if (pager != NULL && *pager != '\0' && run_pager(pager, path, 1))
     return;
-  if (run_pager("less", path) || run_pager("more", path))
+  if (run_pager("less", path, 0) || run_pager("more", path, 0))
     return;
   copy_to_stdout(path);
 }

@@ -5,6 +5,7 @@
 
 #include <conio.h>
 #include <stdio.h>
+#include <string.h>
 #include <windows.h>
 
 #include "platform/pager.h"
@@ -12,10 +13,21 @@
 size_t plat_search_file(const char *name, const char *ext, char *out, size_t size) {
   if (name == NULL || out == NULL || size == 0)
     return 0;
+  // The extension is added here: given one, SearchPathA first tries a name
+  // with a folder as it is, so a file named like the program without its
+  // extension would be taken.
+  char wanted[PLAT_PATH_MAX];
+  const char *last = strrchr(name, PLAT_SEP);
+  bool has_ext = strchr(last != NULL ? last : name, '.') != NULL;
+  int len = snprintf(wanted, sizeof wanted, "%s%s", name, has_ext || ext == NULL ? "" : ext);
+  if (len < 0 || (size_t)len >= sizeof wanted) {
+    out[0] = '\0';
+    return 0;
+  }
   DWORD cap = size > PLAT_PATH_MAX ? PLAT_PATH_MAX : (DWORD)size;
   // SearchPathA returns the length without the terminator when the path
   // fits, the size it needs when it does not, and 0 when nothing is found.
-  DWORD n = SearchPathA(NULL, name, ext, cap, out, NULL);
+  DWORD n = SearchPathA(NULL, wanted, NULL, cap, out, NULL);
   if (n == 0 || n >= cap) {
     out[0] = '\0';
     return 0;

@@ -192,7 +192,11 @@ TEST(Win32FileApis, AnsiAndOemNamesOfOneFile) {
   std::wstring wide_root(t.root().begin(), t.root().end());  // the temporary path is ASCII
   HANDLE w = CreateFileW((wide_root + L"\\\u00e9t\u00e9.pgp").c_str(), GENERIC_WRITE, 0, NULL,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-  ASSERT_NE(w, INVALID_HANDLE_VALUE);
+  // Under Wine a name is made in the Unix locale's character set: without
+  // a locale (LANG, LC_ALL unset) e-acute has no byte there.
+  if (w == INVALID_HANDLE_VALUE)
+    GTEST_SKIP() << "this system cannot make a file named with e-acute (error " << GetLastError()
+                 << "; under Wine, set a UTF-8 locale)";
   DWORD written;
   WriteFile(w, "\x99xyz", 4, &written, NULL);
   CloseHandle(w);

@@ -98,7 +98,8 @@ extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 //   search/readahead.cpp   the ring of RING events, each with its path and a
 //                          READ_SIZE buffer, allocated once per run; the walker
 //                          and reader threads, the lock and its conditions;
-//                          the reader count and the record of slow reads
+//                          the reader count and the record of slow reads;
+//                          ra_test, the settings its unit test changes
 //   search/archive-*.cpp   -a: the nested-archive buffers (8 MiB a level, lazy),
 //                          the drain block, the work counted per archive
 //   platform/listing-posix.cpp  closed listings kept for the next one

@@ -43,7 +43,11 @@ void run_long_option(int outcome) {
   else
     print_version_line(stdout);
   // A list that never reached its reader is no success.
-  if (stream_failure(stdout, 1) != 0)
+  int err = stream_failure(stdout, 1);
+  if (err != 0) {
+    report_write_failure(outcome == OPTIONS_LONG_HELP ? "option list" : "version line",
+                         " to standard output", err);
     exit_program(WRITE_ERROR);
+  }
   exit(NORMAL_EXIT);
 }

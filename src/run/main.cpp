@@ -56,12 +56,7 @@ int main(int argc, char **argv) {
   fputs("\n", stderr);
 
   for (int i = 0; g_searchdirs[i] != NULL; i++) {
-    char *dir = g_searchdirs[i];
-    size_t len = strlen(dir);
-    if (len == 0 || dir[len - 1] != PLAT_SEP) {
-      dir[len] = PLAT_SEP;  // the entry was stored with a spare byte
-      dir[len + 1] = '\0';
-    }
+    char *dir = walk_root(i);
     dir[0] = (char)ascii_upper((unsigned char)dir[0]);
     walk_directory(dir);
   }

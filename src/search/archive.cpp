@@ -14,7 +14,6 @@
 #include "run/startup.h"
 #include "search/examine.h"
 #include "search/lists.h"
-#include "search/pathjoin.h"
 #include "unpack/known.h"
 #include "unpack/macwrap.h"
 #include "unpack/sfx.h"
@@ -326,15 +325,17 @@ static enum member_outcome examine_member(int depth, size_t name_len, const char
                                           struct unpack_stream *m, const struct unpack_member *um) {
   size_t len = append_member(name_len, path);
   size_t plen = strlen(path);
-  if (len != 0 && chain_end[depth] + plen + 1 > WIDE_BUF)
+  if (len != 0 && chain_end[depth] + plen + 1 > WIDE_BUF) {
     len = 0;
+    member_name[name_len] = '\0';
+  }
   if (len != 0) {
     memcpy(chain_text + chain_end[depth], path, plen + 1);
     chain_at[depth] = chain_text + chain_end[depth];
     chain_end[depth + 1] = chain_end[depth] + plen + 1;
   }
-  if (len == 0) {  // member_name still ends at name_len
-    say_path_too_long(member_name, "");
+  if (len == 0) {  // member_name still ends at name_len: the member is named after it
+    fprintf(stderr, "path too long, skipped: %s%c%s\n", member_name, PLAT_SEP, shown_name(path));
     return GO_ON;
   }
   const char *last = strrchr(member_name + name_len, PLAT_SEP) + 1;

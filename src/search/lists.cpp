@@ -100,6 +100,18 @@ void add_searchdir(const char *path) {
   append_copy(g_searchdirs, &dir_kind, full, 1);
 }
 
+char *walk_root(int i) {
+  char *dir = g_searchdirs[i];
+  if (dir == NULL)
+    return NULL;
+  size_t len = strlen(dir);
+  if (len == 0 || dir[len - 1] != PLAT_SEP) {
+    dir[len] = PLAT_SEP;
+    dir[len + 1] = '\0';
+  }
+  return dir;
+}
+
 void add_path_argument(const char *arg) {
   static char full[PATH_BUF];
   static char drive[PATH_BUF], dir[PATH_BUF], fname[PATH_BUF], ext[PATH_BUF];

@@ -19,9 +19,14 @@ bool filetype_names_one_file(int i);
 // current directory) to g_searchdirs unless an equal one is present, by
 // the platform's path comparison.  A trailing separator is dropped first,
 // except from a root, so "/data" and "/data/" are one entry.  The stored
-// copy has a spare byte for the separator the walk appends.  A path whose
-// full path cannot be formed is refused with a message.
+// copy has a spare byte for the separator the walk needs (walk_root).  A
+// path whose full path cannot be formed is refused with a message.
 void add_searchdir(const char *path);
+
+// Search directory i as the walk takes it: ending in the separator, which
+// is appended in place (into the spare byte) unless it is there, as a
+// root's is.  NULL past the last one.
+char *walk_root(int i);
 
 // Turns one leading command-line argument into a search directory and, when
 // it names a file or a pattern, a file-name pattern: an existing directory

@@ -298,6 +298,8 @@ bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_e
       // into the event's, which the ring has long since pushed out.
       e->file.data = g_inbuf;
       took[reads] = timed_open(e);
+      if (ra_test.own_reads_slow)
+        took[reads] = SLOW_READ_US + 1;
       slow = took[reads++] > SLOW_READ_US;
     }
     ring.consumed = n;
@@ -338,6 +340,8 @@ bool consume_run(std::unique_lock<std::mutex> &hold, void (*consume)(struct ra_e
 }
 
 }  // namespace
+
+struct ra_test_settings ra_test = {0, -1, 0};
 
 int ra_reader_count(void) {
   const char *v = getenv("KIVOR_READERS");
@@ -485,7 +489,7 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
   // The threads start with the console's signals held back: they stay
   // with this thread, which polls for them.
   plat_signals_hold(1);
-  for (int i = 0; i < readers; i++) {
+  for (int i = 0; i < readers && (ra_test.reader_starts < 0 || i < ra_test.reader_starts); i++) {
     std::thread t;
     try {
       t = std::thread(reader_main);
@@ -494,9 +498,10 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
     }
     ring.readers[ring.reader_count++] = std::move(t);
   }
-  bool walker_started = true;
+  bool walker_started = !ra_test.walker_fails;
   try {
-    ring.walker = std::thread(walker_main, produce, arg);
+    if (walker_started)
+      ring.walker = std::thread(walker_main, produce, arg);
   } catch (const std::system_error &) {
     walker_started = false;
   }

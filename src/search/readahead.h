@@ -35,6 +35,18 @@ struct ra_event {
   struct candidate file;  // RA_FILE; file.path is text
 };
 
+// Settings for the module's own tests, which make its rarer paths run on
+// any machine: the consumer's own reads taken for slow, as on a cold disk
+// (a slow one ends its run of events and hands the rest back to the
+// readers), and threads that fail to start, as where the system has none
+// left to give.  A run leaves them as they are.
+struct ra_test_settings {
+  int own_reads_slow;  // nonzero: every read the consumer makes itself counts as slow
+  int reader_starts;   // reader threads that may start, -1 for no limit
+  int walker_fails;    // nonzero: the walk's thread does not start
+};
+extern struct ra_test_settings ra_test;
+
 // The number of reader threads a run uses: KIVOR_READERS when it is set to
 // a number from 1 to 64, otherwise the default.  1 means none at all: the
 // walk, the reads and the examination all run on the calling thread, one

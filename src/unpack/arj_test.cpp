@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "unpack/arj_decode.h"
+#include "unpack/unpack_test_util.h"
 
 namespace {
 
@@ -317,15 +318,9 @@ TEST(ArjRejects, EachReason) {
 
 // The sample archive: a C++ source and a DOS program, both method 1.
 TEST(ArjCorpus, SampleArchiveDecodes) {
-  const char *env = getenv("KIVOR_CORPUS");
-  std::string path = std::string(env != NULL && *env != '\0' ? env : KIVOR_CORPUS) +
-                     "/archives/anonmail.arj";
-  FILE *f = fopen(path.c_str(), "rb");
-  if (f == NULL)
-    GTEST_SKIP() << "no sample files beside the project";
-  std::vector<uint8_t> b(1 << 16);
-  b.resize(fread(b.data(), 1, b.size(), f));
-  fclose(f);
+  std::string arj = corpus_archive("anonmail.arj");
+  SKIP_WITHOUT_CORPUS(!arj.empty());
+  std::vector<uint8_t> b(arj.begin(), arj.end());
   auto got = read_archive(b.data(), b.size());
   ASSERT_EQ(got.size(), 2u);
   EXPECT_STREQ(got[0].h.name, "ANONMAIL.CPP");

@@ -7,11 +7,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "corpus.h"
+#include "temp_tree.h"
 #include "unpack/source.h"
 
 // Bytes in memory, given at most chunk at a time; fail makes the pull fail.
@@ -82,11 +82,7 @@ inline std::vector<zip_member> zip_members(const std::string &z) {
 
 // A sample archive's bytes, or "" when the corpus is not beside the checkout.
 inline std::string corpus_archive(const char *name) {
-  const char *dir = getenv("KIVOR_CORPUS");
-  std::string path = std::string(dir != nullptr && *dir != '\0' ? dir : KIVOR_CORPUS) +
-                     "/archives/" + name;
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return read_file(corpus_root() + "/archives/" + name);
 }
 
 // Bits packed least significant first, as the decoders read them.

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <random>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -35,7 +36,7 @@ la_ssize_t append(struct archive *, void *out, const void *buffer, size_t size) 
 }
 
 // An archive of the members, in their order: format "zip" (with the
-// writer's options), "tar.gz", "tar" or "ar".
+// writer's options), "tar.gz", "tar", "ar" or "7z" (stored).
 std::string make_archive(const std::string &format, const std::vector<member> &members,
                          const char *options = "zip:compression=deflate") {
   std::string out;
@@ -46,6 +47,9 @@ std::string make_archive(const std::string &format, const std::vector<member> &m
     EXPECT_EQ(archive_write_set_options(a, options), ARCHIVE_OK) << options;
   } else if (format == "ar") {
     archive_write_set_format_ar_svr4(a);
+  } else if (format == "7z") {
+    archive_write_set_format_7zip(a);
+    EXPECT_EQ(archive_write_set_options(a, "7zip:compression=store"), ARCHIVE_OK);
   } else {
     archive_write_set_format_pax_restricted(a);
     if (format == "tar.gz")
@@ -126,6 +130,28 @@ std::string in(const temp_tree &t, const std::string &archive, const std::string
   return name;
 }
 
+// A run in the tree's root and what it must show: the hit lines, the
+// messages after the directory lines dirs, and the files searched.
+struct archive_run {
+  std::vector<std::string> args;
+  std::string hits, messages;
+  int searched;
+};
+
+void expect_run(const temp_tree &t, const archive_run &c, const std::string &dirs) {
+  run_options opt;
+  opt.cwd = t.root();
+  run_result r = run_kivor(c.args, opt);
+  std::string what;
+  for (const std::string &a : c.args)
+    what += a.substr(0, 40) + " ";
+  EXPECT_EQ(r.status, 0) << what;
+  EXPECT_EQ(normalise(r.out), run_out(c.hits)) << what;
+  EXPECT_EQ(normalise(r.err), run_err(dirs + c.messages, c.searched,
+                                      (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
+      << what;
+}
+
 TEST(Archives, MembersAreExaminedLikeFiles) {
   temp_tree t;
   std::string inner = make_archive("zip", {{"KEYS.ASC", kArmour}, {"PUB.PGP", kKey}});
@@ -149,11 +175,7 @@ TEST(Archives, MembersAreExaminedLikeFiles) {
   const std::string newline = "unsafe member name (shown, never used as a path): " +
                               in(t, "mix.zip", "new?line.asc") + "\n";
   const std::string w = "200";
-  struct {
-    std::vector<std::string> args;
-    std::string hits, messages;
-    int searched;
-  } cases[] = {
+  const archive_run cases[] = {
       {{"-a", "-w", w},
        hit(in(t, "mix.zip", "KEYS.ASC"), armour, 200) +
            hit(in(t, "mix.zip", "sub/PUB.PGP"), key, 200) +
@@ -171,17 +193,8 @@ TEST(Archives, MembersAreExaminedLikeFiles) {
            hit(in(t, "t.tar.gz", "KEYS.ASC"), armour, 200),
        truncated + newline, 4},
   };
-  for (auto &c : cases) {
-    run_options opt;
-    opt.cwd = t.root();
-    run_result r = run_kivor(c.args, opt);
-    const std::string &hits = c.hits;
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(normalise(r.out), run_out(hits)) << c.args[0];
-    EXPECT_EQ(normalise(r.err), run_err(dir_line(t, "") + c.messages, c.searched,
-                                        (int)std::count(hits.begin(), hits.end(), '\n')))
-        << c.args[0];
-  }
+  for (auto &c : cases)
+    expect_run(t, c, dir_line(t, ""));
   // Both shortening styles keep the member's own name.
   std::string name = in(t, "nest.zip", "in.zip/PUB.PGP");
   std::string prefix_style = name.substr(0, 2) + sep() + "..." + name.substr(name.size() - 24);
@@ -269,11 +282,7 @@ TEST(Archives, MemberEdgeCases) {
   const std::string armour = "ascii armored key";
   std::string broken = "couldn't read " + in(t, "old.zip", "A.TXT") + ": ZIP decompression failed (-3)\n";
   std::string c1 = "unsafe member name (shown, never used as a path): " + in(t, "long.zip", "c?1.asc") + "\n";
-  struct {
-    std::vector<std::string> args;
-    std::string hits, messages;
-    int searched;
-  } cases[] = {
+  const archive_run cases[] = {
       {{"-a", "-w", "500"},
        hit(in(t, "KEYS.ASC.lzma", "KEYS.ASC"), armour, 500) +
            hit(in(t, "long.zip", "d/" + long_name), armour, 500) +
@@ -284,17 +293,59 @@ TEST(Archives, MemberEdgeCases) {
       // A named file is searched alone: the archive beside it stays shut.
       {{arg_path(t, "n/KEYS.TXT"), "-a", "-w", "500"}, hit(shown(t, "n/KEYS.TXT"), armour, 500), "", 1},
   };
-  for (auto &c : cases) {
-    run_options opt;
-    opt.cwd = t.root();
-    run_result r = run_kivor(c.args, opt);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(normalise(r.out), run_out(c.hits)) << c.args[1];
-    std::string dirs = c.searched == 1 ? dir_line(t, "n") : dir_line(t, "");
-    EXPECT_EQ(normalise(r.err), run_err(dirs + c.messages, c.searched,
-                                        (int)std::count(c.hits.begin(), c.hits.end(), '\n')))
-        << c.args[1];
-  }
+  for (auto &c : cases)
+    expect_run(t, c, c.searched == 1 ? dir_line(t, "n") : dir_line(t, ""));
+}
+
+// What decides whether and how a file is opened as an archive, and the
+// limits inside one: a single compressed file's member named after it, an
+// archive known by its bytes alone, archives nested deeper than 4 levels,
+// a 7z that would have to be held whole past 8 MiB, a member whose path
+// does not fit; "*.zip" picking the archives to open, and +a turning the
+// search inside archives off again.
+TEST(Archives, WhichFilesAreOpenedAndTheLimitsInside) {
+  temp_tree t;
+  std::string nest = make_archive("zip", {{"d.zip", make_archive("zip", {{"D.PGP", kKey}})},
+                                          {"C.PGP", kKey}});
+  for (const char *level : {"c.zip", "b.zip", "a.zip"})
+    nest = make_archive("zip", {{level, nest}});
+  t.write("deep.zip", nest);
+  std::mt19937 rng(23);
+  std::string noise(8u << 20 | 4096, '\0');
+  for (char &c : noise)
+    c = (char)rng();
+  t.write("big.zip", make_archive("zip", {{"BIG.7Z", make_archive("7z", {{"N.DAT", noise}})},
+                                          {"NEXT.PGP", kKey}},
+                                  "zip:compression=store"));
+  // Longer with the archive's name than a member's full name may be.
+  const std::string far(windows_target() ? 1040 - 20 : 16384 - 20, 'f');
+  t.write("long.zip", make_archive("zip", {{far, kKey}, {"KEYS.ASC", kArmour}}));
+  t.write("KEYS.ASC.gz", compressed(kArmour, archive_write_add_filter_gzip));
+  t.write("PUB.TGZ", compressed(kKey, archive_write_add_filter_gzip));
+  t.write("NOEXT", compressed(kKey, archive_write_add_filter_gzip));
+  t.write("KEYRING", make_archive("zip", {{"PUB.PGP", kKey}}));
+  const std::string armour = "ascii armored key", key = "public key certificate";
+  const std::string deeper = "archive nested deeper than 4 levels, not opened: " +
+                             in(t, "deep.zip", "a.zip/b.zip/c.zip/d.zip") + "\n";
+  const std::string whole = "nested archive over 8 MiB needs to be held whole, skipped: " +
+                            in(t, "big.zip", "BIG.7Z") + "\n";
+  const std::string too_long = "path too long, skipped: " + in(t, "long.zip", far) + "\n";
+  const archive_run cases[] = {
+      {{"-a", "-w", "300"},
+       hit(in(t, "big.zip", "NEXT.PGP"), key, 300) +
+           hit(in(t, "deep.zip", "a.zip/b.zip/c.zip/C.PGP"), key, 300) +
+           hit(in(t, "KEYRING", "PUB.PGP"), key, 300) + hit(in(t, "KEYS.ASC.gz", "KEYS.ASC"), armour, 300) +
+           hit(in(t, "long.zip", "KEYS.ASC"), armour, 300) + hit(in(t, "NOEXT", "NOEXT"), key, 300) +
+           hit(in(t, "PUB.TGZ", "PUB.tar"), key, 300),
+       whole + deeper + too_long, 19},
+      {{"*.zip", "-f", "*.PGP", "-a", "-w", "300"},
+       hit(in(t, "big.zip", "NEXT.PGP"), key, 300) +
+           hit(in(t, "deep.zip", "a.zip/b.zip/c.zip/C.PGP"), key, 300),
+       whole + deeper + too_long, 5},
+      {{"-a", "+a"}, "", "", 7},
+  };
+  for (auto &c : cases)
+    expect_run(t, c, dir_line(t, ""));
 }
 
 // data as an SZDD file of literals only, the name's last character given.
@@ -399,8 +450,7 @@ TEST(Archives, DosAndWindowsContainers) {
                     27, 13));
 
   std::string samples = corpus_dir().empty() ? "" : corpus_dir() + "/archives";
-  if (samples.empty())
-    GTEST_SKIP() << "no sample files beside the project";
+  SKIP_WITHOUT_CORPUS(!samples.empty());
   auto sample = [&](const std::string &rel) {  // a sample, or a member's path below one
     std::string name = target_path(samples) + sep() + rel;
     std::replace(name.end() - (long)rel.size(), name.end(), '/', sep()[0]);
@@ -451,8 +501,7 @@ std::vector<std::string> hit_lines(const std::string &out, const std::string &pr
 
 TEST(Archives, SampleFilesAreFoundTheSameInsideArchives) {
   std::string root = corpus_dir();
-  if (root.empty())
-    GTEST_SKIP() << "no sample files beside the project";
+  SKIP_WITHOUT_CORPUS(!root.empty());
   std::vector<member> members;  // every sample file, in name order
   for (auto &e : std::filesystem::recursive_directory_iterator(root))
     if (e.is_regular_file())

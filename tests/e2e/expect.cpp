@@ -168,8 +168,7 @@ std::string hit_file_run(const std::vector<std::string> &args, const std::string
 void expect_corpus_hits(const std::string &mode, const std::string &folder,
                         const corpus_kinds &want) {
   std::string root = corpus_dir();
-  if (root.empty())
-    GTEST_SKIP() << "no sample files beside the project";
+  SKIP_WITHOUT_CORPUS(!root.empty());
   std::string dir = root + "/" + folder;
   run_options opt;
   opt.cwd = dir;

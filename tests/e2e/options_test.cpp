@@ -2,6 +2,7 @@
 // then prints and its exit status.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -353,6 +354,44 @@ TEST(Options, HelpFileOfAnInstalledProgram) {
   EXPECT_EQ(run_kivor({"-z"}, opt).out, "Wait for help to appear\nSHARED HELP\n");
   root.write("bin/kivor.hlp", "OWN HELP\n");
   EXPECT_EQ(run_kivor({"-z"}, opt).out, "Wait for help to appear\nOWN HELP\n");
+}
+
+// On a terminal the help file goes through $PAGER, else less, else more
+// (each found on PATH), else it is copied as to any other output.
+TEST(Options, HelpOnATerminalGoesThroughAPager) {
+  POSIX_TARGET_ONLY("$PAGER and pseudo-terminals");
+  fixture f;
+  temp_tree bin, tools, empty;
+  bin.write("kivor.hlp", "HELP TEXT\n");
+  // A pager that marks each line it shows, under the name more.
+  tools.write("more", "#!/bin/sh\nwhile IFS= read -r l; do echo \"more:$l\"; done < \"$1\"\n");
+  ASSERT_EQ(chmod(tools.path("more").c_str(), 0755), 0);
+  const std::string question = "\nDO YOU WISH TO SEE A DOS HELP SCREEN ALSO  (Y/N)? \n" + kIllegal;
+  struct {
+    std::vector<std::string> env;
+    std::string shown;
+    bool quiet;  // nothing said before the question (else the shell's word on $PAGER)
+  } rows[] = {
+      {{"PAGER=sed s/^/pager:/"}, "pager:HELP TEXT\n", true},
+      {{"PAGER=" + tools.path("missing"), "PATH=" + tools.root()}, "more:HELP TEXT\n", false},
+      {{"PAGER=", "PATH=" + empty.root()}, "HELP TEXT\n", true},
+  };
+  for (auto &row : rows) {
+    SCOPED_TRACE(row.env[0]);
+    live_options opt;
+    opt.program = copy_program(bin);
+    opt.cwd = f.t.root();
+    opt.output_terminal = true;
+    opt.env = row.env;
+    live_run run({"-z"}, opt);
+    run_result r = run.finish();  // the end of input answers the question no
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.out, "Wait for help to appear\n" + row.shown);
+    if (row.quiet)
+      EXPECT_EQ(r.err, question);
+    else
+      EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), question.size())), question);
+  }
 }
 
 // Ctrl-C while the run waits at a prompt ends it at once, as everywhere.

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -54,22 +55,61 @@ bool process_state(pid_t pid, char *state, unsigned long long *ticks) {
   return *state != 'Z' && *state != 'X';
 }
 
-// In the child: the signal state a program gets from an interactive shell,
-// whatever the test process inherited (CI may start it with SIGINT ignored).
-void default_signals() {
-  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT, SIGPIPE,
-                  SIGCHLD})
-    signal(sig, SIG_DFL);
-  sigset_t none;
-  sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
+// A signal mask of the program's /proc status ("SigCgt", "SigPnd", ...),
+// the bits of every line of that name; 0 once it has ended.
+unsigned long long status_mask(pid_t pid, const char *field) {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/status", (int)pid);
+  FILE *f = fopen(path, "r");
+  if (f == nullptr)
+    return 0;
+  char line[256];
+  unsigned long long all = 0, mask;
+  size_t len = strlen(field);
+  while (fgets(line, sizeof line, f) != nullptr)
+    if (strncmp(line, field, len) == 0 && line[len] == ':' && sscanf(line + len + 1, "%llx", &mask) == 1)
+      all |= mask;
+  fclose(f);
+  return all;
+}
+
+bool has_signal(unsigned long long mask, int sig) {
+  return ((mask >> (sig - 1)) & 1) != 0;
+}
+
+// The system call the program's main thread (the one that writes what is
+// seen) waits in, and its first argument, from /proc/PID/syscall: 1 when
+// it waits in one, 0 when it runs, -1 when the system does not tell.
+int main_thread_call(pid_t pid, long *nr, unsigned long *arg0) {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/syscall", (int)pid);
+  FILE *f = fopen(path, "r");
+  if (f == nullptr)
+    return -1;
+  char buf[256];
+  size_t n = fread(buf, 1, sizeof buf - 1, f);
+  fclose(f);
+  buf[n] = '\0';
+  if (n == 0)
+    return -1;  // not to be read here
+  return sscanf(buf, "%ld 0x%lx", nr, arg0) == 2 && *nr >= 0 ? 1 : 0;  // else "running"
+}
+
+// 1 while the main thread waits in a write to standard output, 0 while it
+// does something else, -1 when the system does not tell.
+int writing_output(pid_t pid) {
+  long nr;
+  unsigned long fd;
+  int waits = main_thread_call(pid, &nr, &fd);
+  return waits <= 0 ? waits : (nr == SYS_write || nr == SYS_writev) && fd == 1;
 }
 
 }  // namespace
 
 live_run::live_run(const std::vector<std::string> &args, const live_options &opt)
     : timeout_seconds_(opt.timeout_seconds) {
-  std::vector<std::string> words{opt.program.empty() ? kivor_binary() : opt.program};
+  std::vector<std::string> words = runner_words();
+  words.push_back(opt.program.empty() ? kivor_binary() : opt.program);
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char *> argv;
   for (auto &w : words)
@@ -90,6 +130,9 @@ live_run::live_run(const std::vector<std::string> &args, const live_options &opt
     tcgetattr(out[1], &modes);
     cfmakeraw(&modes);
     tcsetattr(out[1], TCSANOW, &modes);
+    struct winsize size = {(unsigned short)opt.rows, 80, 0, 0};
+    if (opt.rows > 0)
+      ioctl(out[1], TIOCSWINSZ, &size);
   } else {
     if (pipe(out) != 0)
       abort();
@@ -131,7 +174,7 @@ live_run::live_run(const std::vector<std::string> &args, const live_options &opt
       opt.in_child();
     for (auto &e : opt.env)
       putenv(const_cast<char *>(e.c_str()));
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   };
 
@@ -238,15 +281,25 @@ void live_run::pump(int wait_ms, bool read_out) {
     out_ = fds[1].fd;
 }
 
+// The fact looked for is the program's main thread waiting in a write to
+// standard output, seen three times in a row.  Where /proc does not show
+// system calls, the older signs stand in: a pipe that stays full, or for a
+// terminal (whose fill cannot be seen) a program asleep without using the
+// processor for a whole second, which a main thread waiting on readers
+// that get no processor time can also be (hence the wide margin).
 bool live_run::wait_until_stalled() {
-  long long deadline = now_ms() + 10000;
-  int last = -1;
+  long long deadline = now_ms() + 20000;
+  int seen = 0, last = -1;
   long long since = now_ms();
-  if (out_capacity_ == 0) {  // a terminal: how full it is cannot be seen, so
-    // the program is watched instead: asleep without using the processor
-    unsigned long long last_ticks = ~0ULL;
-    while (now_ms() < deadline) {
-      pump(10, false);
+  unsigned long long last_ticks = ~0ULL;
+  while (now_ms() < deadline) {
+    pump(10, false);
+    int writing = writing_output(pid_);
+    bool stalled;
+    if (writing >= 0) {
+      seen = writing ? seen + 1 : 0;
+      stalled = seen >= 3;
+    } else if (out_capacity_ == 0) {
       char state;
       unsigned long long ticks;
       if (!process_state(pid_, &state, &ticks))
@@ -254,24 +307,23 @@ bool live_run::wait_until_stalled() {
       if (state != 'S' || ticks != last_ticks) {
         last_ticks = ticks;
         since = now_ms();
-      } else if (now_ms() - since >= 300) {
-        // A terminal wakes its writer only when it is read; a signal would
-        // let it on into room made meanwhile.  Stopping the output holds it.
-        tcflow(out_tty_, TCOOFF);
-        return true;
       }
+      stalled = now_ms() - since >= 1000;
+    } else {
+      int n = 0;
+      if (out_ < 0 || ioctl(out_, FIONREAD, &n) != 0)
+        return false;
+      if (n != last) {
+        last = n;
+        since = now_ms();
+      }
+      stalled = (size_t)n + 512 >= out_capacity_ && now_ms() - since >= 200;
     }
-    return false;
-  }
-  while (now_ms() < deadline) {
-    pump(10, false);
-    int n = 0;
-    if (out_ < 0 || ioctl(out_, FIONREAD, &n) != 0)
-      return false;
-    if (n != last) {
-      last = n;
-      since = now_ms();
-    } else if ((size_t)n + 512 >= out_capacity_ && now_ms() - since >= 200) {
+    if (stalled) {
+      // A terminal wakes its writer only when it is read; a signal would
+      // let it on into room made meanwhile.  Stopping the output holds it.
+      if (out_capacity_ == 0)
+        tcflow(out_tty_, TCOOFF);
       return true;
     }
   }
@@ -305,20 +357,18 @@ bool live_run::stopped() const {
 }
 
 bool live_run::pending(int sig) const {
-  char path[64];
-  snprintf(path, sizeof path, "/proc/%d/status", (int)pid_);
-  FILE *f = fopen(path, "r");
-  if (f == nullptr)
-    return false;
-  char line[256];
-  bool found = false;
-  unsigned long long mask = 0;
-  while (fgets(line, sizeof line, f) != nullptr) {
-    if (sscanf(line, "SigPnd: %llx", &mask) == 1 || sscanf(line, "ShdPnd: %llx", &mask) == 1)
-      found = found || ((mask >> (sig - 1)) & 1) != 0;
-  }
-  fclose(f);
-  return found;
+  return has_signal(status_mask(pid_, "SigPnd") | status_mask(pid_, "ShdPnd"), sig);
+}
+
+bool live_run::catches(int sig) const {
+  return has_signal(status_mask(pid_, "SigCgt"), sig);
+}
+
+bool live_run::napping() const {
+  long nr;
+  unsigned long arg0;
+  int waits = main_thread_call(pid_, &nr, &arg0);
+  return waits < 0 || (waits == 1 && (nr == SYS_nanosleep || nr == SYS_clock_nanosleep));
 }
 
 run_result live_run::finish() {

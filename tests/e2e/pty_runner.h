@@ -26,6 +26,7 @@ struct live_options {
                                    // run stalls on it (a one-page pipe fills at once)
   bool output_terminal = false;    // standard output a terminal of its own (raw: bytes
                                    // pass unchanged), not a pipe, as when run at a shell
+  int rows = 0;                    // with output_terminal: its height (0: the system's)
   std::function<void()> in_child;  // more set-up in the child just before the start
   int timeout_seconds = 60;        // the run is killed after this
 };
@@ -58,7 +59,7 @@ class live_run {
   int typed_unread() const;
 
   // With hold_output: waits until the run has filled its output and waits
-  // for room.  False if that does not happen within a few seconds.
+  // for room.  False if that does not happen within 20 seconds.
   bool wait_until_stalled();
 
   // Reads the error stream (and standard output, unless held) until it
@@ -73,6 +74,13 @@ class live_run {
 
   // True while sig has been sent to the program and not yet delivered.
   bool pending(int sig) const;
+
+  // True once the program has a handler of its own for sig.
+  bool catches(int sig) const;
+
+  // True while the program's main thread sleeps for a time (nanosleep), or
+  // where the system does not show what it waits in.
+  bool napping() const;
 
   // Reads everything the run writes until it ends, and its status
   // (128 + the signal's number when a signal ended it).

@@ -10,7 +10,6 @@
 #include <strings.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -28,8 +27,7 @@ bool windows_target() {
 }
 
 std::string corpus_dir() {
-  const char *s = getenv("KIVOR_CORPUS");
-  std::string dir = s != nullptr && *s != '\0' ? s : KIVOR_CORPUS;
+  std::string dir = corpus_root();
   char real[PATH_MAX];
   struct stat st;
   if (realpath(dir.c_str(), real) == nullptr || stat(real, &st) != 0 || !S_ISDIR(st.st_mode))
@@ -37,8 +35,16 @@ std::string corpus_dir() {
   return real;  // as the program prints it: the current directory's real path
 }
 
-// Splits KIVOR_RUNNER ("wine", say) into the words that lead the command.
-static std::vector<std::string> runner_words() {
+void default_signals() {
+  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCONT, SIGPIPE,
+                  SIGCHLD})
+    signal(sig, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+std::vector<std::string> runner_words() {
   std::vector<std::string> words;
   const char *s = getenv("KIVOR_RUNNER");
   std::string w;
@@ -185,6 +191,7 @@ static run_result run_once(const std::vector<std::string> &args, const run_optio
   }
   pid_t pid = fork();
   if (pid == 0) {
+    default_signals();
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
@@ -193,6 +200,8 @@ static run_result run_once(const std::vector<std::string> &args, const run_optio
         close(fd);
     if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0)
       _exit(126);
+    if (opt.in_child)
+      opt.in_child();
     for (auto &e : opt.env)
       putenv(const_cast<char *>(e.c_str()));
     if (!mark.empty())
@@ -208,7 +217,7 @@ static run_result run_once(const std::vector<std::string> &args, const run_optio
     close(out[1]);
     close(err[1]);
   }
-  signal(SIGPIPE, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);  // the program may end without reading its input
   if (!opt.input.empty() && write(in[1], opt.input.data(), opt.input.size()) < 0) {
     // the program may have ended without reading; that is its business
   }

@@ -9,9 +9,11 @@
 
 #include <poll.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "corpus.h"
 #include "temp_tree.h"
 
 struct run_result {
@@ -28,6 +30,7 @@ struct run_options {
   std::vector<std::string> env;   // extra NAME=VALUE settings
   int timeout_seconds = 60;       // the program is killed after this
   int open_files = 0;             // POSIX: its open-file limit, soft and hard (0: inherited)
+  std::function<void()> in_child; // more set-up in the child just before the start
 };
 
 // Runs the program with args and returns what it wrote and its status.
@@ -50,7 +53,16 @@ int drain_ready(struct pollfd *fds, std::string *const *sinks, int count);
 // The program's path as the runner starts it.
 std::string kivor_binary();
 
-// The samples folder beside the project, or "" when it is absent.
+// KIVOR_RUNNER ("wine", say) split into the words that lead the command.
+std::vector<std::string> runner_words();
+
+// The samples folder beside the project (corpus.h) as a real path, or ""
+// when it is absent.
 std::string corpus_dir();
+
+// In a child just before it starts a program: the signal state a program
+// gets from an interactive shell, whatever the test process has (it ignores
+// SIGPIPE itself, and CI may start it with SIGINT ignored).
+void default_signals();
 
 #endif  // KIVOR_TESTS_E2E_RUNNER_H_

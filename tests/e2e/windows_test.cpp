@@ -2,15 +2,18 @@
 // current directory of a drive, '/' that starts both a path and an option
 // group, and the two interpretations of 8-bit file names.  Wine's drive C:
 // is the prefix's drive_c; further drives are links in its dosdevices.
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "expect.h"
+#include "pty_runner.h"
 #include "runner.h"
 
 namespace {
@@ -170,6 +173,51 @@ TEST(CodePages, OemNamesUntilAnOpenSucceedsInAnsi) {
                                       hit(shown(t, "both/a.pgp"), kPub) +
                                       hit(shown(t, "both/\xe9.pgp"), kPub)));
   EXPECT_EQ(normalise(r.err), run_err("", 3, 3));
+}
+
+// On a console the help file is shown a screen at a time: a terminal of 10
+// rows holds 9 lines and the prompt, any key shows the next screen and q
+// ends it, the keys read from standard input, here a file.  Under Wine a
+// terminal on standard output is the console; what it draws there is
+// text between cursor commands, which are taken out (a step right was a
+// blank).  Only kivor.hlp is the help file, not a file named like the
+// program without its extension.
+TEST(HelpOnTheConsole, AScreenAtATimeUntilQ) {
+  WINDOWS_TARGET_ONLY("the console pager");
+  temp_tree bin, keys;
+  std::string lines;
+  for (int i = 1; i <= 30; i++)
+    lines += "LINE " + std::to_string(100 + i) + "\n";
+  bin.write("kivor.hlp", lines);
+  bin.write("kivor", "NOT THE HELP FILE\n");
+  struct {
+    const char *keys;
+    int last;     // the last line shown
+    int prompts;  // screens that ended in the prompt
+  } rows[] = {{" q", 118, 2}, {"", 109, 1}};
+  for (auto &row : rows) {
+    SCOPED_TRACE(std::string("keys \"") + row.keys + "\"");
+    keys.write("keys.txt", row.keys);
+    const std::string key_file = keys.path("keys.txt");
+    live_options opt;
+    opt.program = copy_program(bin);
+    opt.output_terminal = true;
+    opt.rows = 10;
+    opt.in_child = [key_file] { dup2(open(key_file.c_str(), O_RDONLY), 0); };
+    live_run run({"-z"}, opt);
+    run_result r = run.finish();
+    EXPECT_EQ(r.status, 5);  // then the end of input answers the question no
+    std::string shown = std::regex_replace(r.out, std::regex("\x1b\\[1C"), " ");
+    shown = std::regex_replace(shown, std::regex("\x1b\\[[0-9;?]*[A-Za-z]|\r"), "");
+    const std::regex prompt("-- More --  \\(q: quit\\) *");  // blanked out after the key
+    EXPECT_EQ(std::distance(std::sregex_iterator(shown.begin(), shown.end(), prompt),
+                            std::sregex_iterator()),
+              row.prompts);
+    std::string want = "Wait for help to appear\n";
+    for (int i = 101; i <= row.last; i++)
+      want += "LINE " + std::to_string(i) + "\n";
+    EXPECT_EQ(std::regex_replace(shown, prompt, ""), want);
+  }
 }
 
 }  // namespace
