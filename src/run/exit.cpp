@@ -6,6 +6,7 @@
 
 #include "log/accounting.h"
 #include "log/hitfile.h"
+#include "log/shown.h"
 #include "platform/platform.h"
 #include "run/globals.h"
 #include "search/readahead.h"
@@ -52,6 +53,7 @@ void exit_program(int reason) {
     reason = WRITE_ERROR;
   if (close_accounting_file() != 0 && reason < 1)
     reason = WRITE_ERROR;
+  say_lost_names_note();
   if (reason < 1) {
     fputs("Normal termination\n", stderr);
   } else {
