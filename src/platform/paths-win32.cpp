@@ -3,10 +3,12 @@
 // Win32 calls of the same names.
 #include "platform/platform.h"
 
+#include <errno.h>
 #include <string.h>
 #include <windows.h>
 
 #include "platform/ascii.h"
+#include "platform/errors-win32.h"
 #include "platform/wide-win32.h"
 
 size_t plat_full_path(const char *path, char *out, size_t size) {
@@ -58,9 +60,11 @@ size_t plat_program_path(const char *argv0, char *out, size_t size) {
 }
 
 // The attributes of what path names, a link followed to its target (as
-// stat does); INVALID_FILE_ATTRIBUTES when it cannot be read.
+// stat does); INVALID_FILE_ATTRIBUTES, errno set, when they cannot be read.
 static DWORD target_attributes(const wchar_t *path) {
   DWORD attributes = GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    plat_set_errno_from_last_error();
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
     return attributes;
   HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
@@ -69,6 +73,8 @@ static DWORD target_attributes(const wchar_t *path) {
   attributes = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info)
                    ? info.dwFileAttributes
                    : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    plat_set_errno_from_last_error();
   if (h != INVALID_HANDLE_VALUE)
     CloseHandle(h);
   return attributes;
@@ -82,6 +88,7 @@ int plat_is_directory(const char *path) {
   if (path == NULL)
     return -1;
   size_t len = strnlen(path, PLAT_PATH_MAX);
+  errno = len == 0 ? ENOENT : ENAMETOOLONG;
   if (len == 0 || len >= PLAT_PATH_MAX)
     return -1;
   char bare[PLAT_PATH_MAX];
@@ -98,8 +105,10 @@ int plat_is_directory(const char *path) {
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return -1;
   bool dir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (trailing && !dir)
+  if (trailing && !dir) {
+    errno = ENOENT;  // "file\" names nothing
     return -1;
+  }
   return dir ? 1 : 0;
 }
 

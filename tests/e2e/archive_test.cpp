@@ -395,7 +395,8 @@ TEST(Archives, DosAndWindowsContainers) {
   EXPECT_EQ(normalise(r.err),
             run_err(dir_line(t, "") + shown(t, "OLD.ZOO") + ": ZOO archive, not searched\n" +
                         "couldn't read archive " + shown(t, "PART3.ZIP") +
-                        ": one volume of a multi-volume set, not searched\n",
+                        ": one volume of a multi-volume set, not searched\n" +
+                        (windows_target() ? lost_names_note(437) : ""),  // the Cyrillic member
                     27, 13));
 
   std::string samples = corpus_dir().empty() ? "" : corpus_dir() + "/archives";
