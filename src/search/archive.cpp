@@ -458,19 +458,18 @@ bool search_archive(plat_handle h, const char *name, const unsigned char *first,
     return false;
   if (plat_seek(h, 0, 0) != 0)
     return false;
-  // Only ever shown (the archive is read through h), so kept as shown, and
-  // so is its last component, the name a member may be named after (as a
-  // nested container's is, below).
+  // Only ever shown (the archive is read through h), so kept as shown; its
+  // last component, the name a member may be named after, is taken in the
+  // form names are shown in too, as a nested container's is (below).
   static char top_name[PLAT_NAME_MAX];
   top_name_len = (size_t)snprintf(member_name, WIDE_BUF, "%s", shown_name(name));
   unpack_start();
   said_exhausted = false;
-  const char *last = strrchr(member_name, PLAT_SEP);
-  snprintf(top_name, sizeof top_name, "%s", last != NULL ? last + 1 : member_name);
+  const char *last = strrchr(name, PLAT_SEP);
   struct unpack_source src = {};
   src.kind = UNPACK_FILE;
   src.depth = 1;
-  src.name = top_name;
+  src.name = plat_shown_name(last != NULL ? last + 1 : name, top_name, sizeof top_name);
   src.file = h;
   src.memory = first;
   src.held = (size_t)n;
