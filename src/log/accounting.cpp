@@ -34,7 +34,7 @@ FILE *open_accounting_file(const char *path) {
     exit_program(OUTPUT_FILE);
   }
   override_accounting_file(path);  // a second -1 closes the first file
-  FILE *f = fopen(path, "a+");
+  FILE *f = plat_fopen(path, "a+");
   if (f == NULL) {
     printf("Can't open accounting file %s\n", shown_name(path));
     return NULL;

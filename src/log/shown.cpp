@@ -1,5 +1,6 @@
-// Names as KIVOR's output shows them: control bytes as '?', widths in
-// characters of UTF-8 names where the locale says so.
+// Names as KIVOR's output shows them: in the platform's shown form, control
+// bytes as '?', widths in characters of UTF-8 names where the locale says
+// so.
 #include "log/shown.h"
 
 #include <limits.h>
@@ -21,13 +22,20 @@ const char *shown_name(const char *name) {
   static char slots[SHOWN_SLOTS][WIDE_BUF];
   static int next = 0;
 
-  const char *p = name;
+  char *out = slots[next];
+  const char *text = plat_shown_name(name, out, WIDE_BUF);
+  const char *p = text;
   while (*p != '\0' && !is_control((unsigned char)*p))
     p++;
-  if (*p == '\0')
+  if (*p == '\0' && text == name)
     return name;  // nothing to replace: no copy
-  char *out = slots[next];
   next = (next + 1) % SHOWN_SLOTS;
+  if (text == out) {  // converted: the copy is there
+    for (char *c = out; *c != '\0'; c++)
+      if (is_control((unsigned char)*c))
+        *c = '?';
+    return out;
+  }
   size_t i = 0;
   for (; name[i] != '\0' && i < WIDE_BUF - 1; i++)
     out[i] = is_control((unsigned char)name[i]) ? '?' : name[i];
@@ -52,7 +60,20 @@ static void write_shown(FILE *f, const char *s, size_t n) {
 }
 
 void fprint_name(FILE *f, const char *name) {
-  write_shown(f, name, strlen(name));
+  static char converted[WIDE_BUF];
+  const char *text = plat_shown_name(name, converted, sizeof converted);
+  write_shown(f, text, strlen(text));
+}
+
+const char *shown_form(const char *name) {
+  static char converted[WIDE_BUF];
+  return plat_shown_name(name, converted, sizeof converted);
+}
+
+void say_lost_names_note(void) {
+  const char *note = plat_lost_names_note();
+  if (note != NULL)
+    fprintf(stderr, "%s\n", note);
 }
 
 // The length of the valid UTF-8 character at s, 0 when none starts there

@@ -7,6 +7,11 @@
 // shown name has as many bytes as the name, and one hit is one line.  Only
 // the output changes: file operations keep using the real name.
 //
+// Where names are carried in another form than they are shown in (Windows:
+// UTF-8 inside, the console's code page outside), shown_name, fprint_name
+// and shown_form convert them first (plat_shown_name); fprint_name_field
+// and the shortening take names converted already.
+//
 // Widths: in a UTF-8 locale on POSIX a name's width counts characters,
 // elsewhere (Windows' code pages, other locales) bytes.  A name that is not
 // valid UTF-8 is counted in bytes in every locale.
@@ -33,6 +38,18 @@ const char *shown_name(const char *name);
 
 // Writes name to f with its control bytes as '?', whatever its length.
 void fprint_name(FILE *f, const char *name);
+
+// name converted as shown_name converts it, control bytes kept (the field
+// replaces them), for a name that is shortened before it is written: name
+// itself where nothing changes, else a buffer of its own, valid until the
+// next call.
+const char *shown_form(const char *name);
+
+// When a name has been shown with '?' for characters the code page lacks
+// since the last call (plat_lost_names_note): the line that says how to see
+// names whole, on the error stream.  Nothing otherwise.  Called as a run
+// ends, so said once.
+void say_lost_names_note(void);
 
 // Writes name to f in a field of width, as "%-*.*s" with width, width
 // would, with control bytes as '?' and the width counted as above:

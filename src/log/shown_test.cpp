@@ -1,5 +1,7 @@
 #include "log/shown.h"
 
+#include <string.h>
+
 #include <string>
 
 #include <gtest/gtest.h>
@@ -15,7 +17,11 @@ std::string field(const char *name, int width) {
   return read_back(f);
 }
 
+// Bytes above 127 are kept where names are shown as their bytes; where they
+// are converted for the console first (Windows), platform-win32_test has
+// them.
 TEST(Shown, ControlBytesBecomeQuestionMarksAndNothingElseChanges) {
+  const bool as_bytes = !PLAT_NAMES_BY_MODE;
   struct {
     const char *name, *want;
   } rows[] = {
@@ -24,12 +30,14 @@ TEST(Shown, ControlBytesBecomeQuestionMarksAndNothingElseChanges) {
       {"\x01\x1f\x20\x7f\x80\xe9\xff", "?? ?\x80\xe9\xff"},
   };
   for (auto &r : rows) {
+    if (!as_bytes && strchr(r.name, '\x80') != nullptr)
+      continue;
     EXPECT_EQ(shown_name(r.name), std::string(r.want));
     FILE *f = tmpfile();
     fprint_name(f, r.name);
     EXPECT_EQ(read_back(f), r.want);
   }
-  const char *plain = "plain \xe9 name";
+  const char *plain = as_bytes ? "plain \xe9 name" : "plain name";
   EXPECT_EQ(shown_name(plain), plain);  // no copy
   const char *a = shown_name("a\t"), *b = shown_name("b\t");  // two in one message
   EXPECT_EQ(std::string(a) + b, "a?b?");

@@ -93,6 +93,7 @@ void write_summary(FILE *f, int32_t files, int32_t hits, long long elapsed) {
 
 void print_summary(void) {
   long long elapsed = (long long)time(NULL) - (long long)g_start_time;
+  say_lost_names_note();
   write_summary(stderr, g_files_searched, g_hits_found, elapsed);
   if (g_acct_file != NULL) {
     write_summary(g_acct_file, g_files_searched, g_hits_found, elapsed);

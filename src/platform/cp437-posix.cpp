@@ -8,6 +8,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "platform/utf8.h"
+
 // The box-drawing bytes and the check mark, with their UTF-8 forms.
 static const struct {
   unsigned char byte;
@@ -53,14 +55,7 @@ bool plat_member_name_from_wide(const wchar_t *name, char *out, size_t size) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
       c = '?';
     char b[4];
-    size_t k = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-    if (k == 1) {
-      b[0] = (char)c;
-    } else {
-      for (size_t i = k - 1; i > 0; i--, c >>= 6)
-        b[i] = (char)(0x80 | (c & 0x3F));
-      b[0] = (char)((k == 2 ? 0xC0 : k == 3 ? 0xE0 : 0xF0) | c);
-    }
+    size_t k = utf8_put(c, b);
     if (len + k >= size)
       return false;
     memcpy(out + len, b, k);

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "platform/errors-win32.h"
+#include "platform/wide-win32.h"
 
 void plat_set_errno_from_last_error(void) {
   switch (GetLastError()) {
@@ -29,6 +30,9 @@ void plat_set_errno_from_last_error(void) {
     case ERROR_NOT_ENOUGH_MEMORY:
       errno = ENOMEM;
       break;
+    case ERROR_FILENAME_EXCED_RANGE:
+      errno = ENAMETOOLONG;
+      break;
     default:
       errno = EIO;
       break;
@@ -36,7 +40,10 @@ void plat_set_errno_from_last_error(void) {
 }
 
 static plat_dir open_dir(const char *path, DWORD flags, DWORD refused) {
-  HANDLE h = CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+  wchar_t wide[WIDE_PATH_MAX];
+  if (!wide_path(path, wide))
+    return PLAT_NO_DIR;
+  HANDLE h = CreateFileW(wide, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, NULL);
   if (h == INVALID_HANDLE_VALUE) {
     plat_set_errno_from_last_error();

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "platform/errors-win32.h"
+#include "platform/wide-win32.h"
 
 int plat_file_apis_are_ansi(void) {
   return AreFileApisANSI() ? 1 : 0;
@@ -29,7 +30,7 @@ static void set_id(const BY_HANDLE_FILE_INFORMATION *info, struct plat_file_id *
   id->size = (int64_t)((uint64_t)info->nFileSizeHigh << 32 | info->nFileSizeLow);
 }
 
-// CreateFileA with the arguments the scanner has always used: read access,
+// CreateFileW with the arguments the scanner has always used: read access,
 // others may read but not write, backup semantics, and the read-only,
 // hidden and system attributes so that such files open like any other.
 // What is opened must then be a file on disk: a name that reaches a
@@ -38,9 +39,10 @@ static void set_id(const BY_HANDLE_FILE_INFORMATION *info, struct plat_file_id *
 // console or a serial port would wait for input that never comes.
 // id, when not NULL, receives the identity of the file opened.
 static plat_handle open_read(const char *path, struct plat_file_id *id) {
-  if (path == NULL)
+  wchar_t wide[WIDE_PATH_MAX];
+  if (path == NULL || !wide_path(path, wide))
     return PLAT_INVALID_HANDLE;
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+  HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_READONLY |
                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM,
                          NULL);

@@ -1,4 +1,4 @@
-// The help file: looked up with SearchPathA and shown in the console a
+// The help file: looked up with SearchPathW and shown in the console a
 // screen at a time (WinHelp is gone from today's Windows), or copied to
 // standard output when that is no console.
 #include "platform/platform.h"
@@ -9,36 +9,34 @@
 #include <windows.h>
 
 #include "platform/pager.h"
+#include "platform/wide-win32.h"
 
 size_t plat_search_file(const char *name, const char *ext, char *out, size_t size) {
   if (name == NULL || out == NULL || size == 0)
     return 0;
-  // The extension is added here: given one, SearchPathA first tries a name
+  out[0] = '\0';
+  // The extension is added here: given one, SearchPath first tries a name
   // with a folder as it is, so a file named like the program without its
   // extension would be taken.
   char wanted[PLAT_PATH_MAX];
   const char *last = strrchr(name, PLAT_SEP);
   bool has_ext = strchr(last != NULL ? last : name, '.') != NULL;
   int len = snprintf(wanted, sizeof wanted, "%s%s", name, has_ext || ext == NULL ? "" : ext);
-  if (len < 0 || (size_t)len >= sizeof wanted) {
-    out[0] = '\0';
+  if (len < 0 || (size_t)len >= sizeof wanted)
     return 0;
-  }
-  DWORD cap = size > PLAT_PATH_MAX ? PLAT_PATH_MAX : (DWORD)size;
-  // SearchPathA returns the length without the terminator when the path
+  wchar_t wide_name[WIDE_PATH_MAX], found[WIDE_PATH_MAX];
+  if (wide_from_utf8(wanted, wide_name, WIDE_PATH_MAX) < 0)
+    return 0;
+  // SearchPathW returns the length without the terminator when the path
   // fits, the size it needs when it does not, and 0 when nothing is found.
-  DWORD n = SearchPathA(NULL, wanted, NULL, cap, out, NULL);
-  if (n == 0 || n >= cap) {
-    out[0] = '\0';
+  DWORD n = SearchPathW(NULL, wide_name, NULL, WIDE_PATH_MAX, found, NULL);
+  if (n == 0 || n >= WIDE_PATH_MAX)
     return 0;
-  }
   // A directory of that name is no help file.
-  DWORD attributes = GetFileAttributesA(out);
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    out[0] = '\0';
+  DWORD attributes = GetFileAttributesW(found);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return 0;
-  }
-  return n;
+  return path_from_wide(found, n, out, size);
 }
 
 static int is_console(DWORD which) {
@@ -61,7 +59,7 @@ void plat_show_help(const char *path) {
     return;
   // Text mode both ways: the file's line ends, LF or CRLF, reach the
   // stream as CRLF.
-  FILE *f = fopen(path, "r");
+  FILE *f = plat_fopen(path, "r");
   if (f == NULL)
     return;
   fflush(stdout);

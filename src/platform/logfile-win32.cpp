@@ -1,9 +1,11 @@
 // Accounting file access: the handle through which the file is cleaned
-// before it is opened for appending, through CreateFileA, GetFileSizeEx,
+// before it is opened for appending, through CreateFileW, GetFileSizeEx,
 // SetFilePointer and SetEndOfFile.
 #include "platform/platform.h"
 
 #include <windows.h>
+
+#include "platform/wide-win32.h"
 
 static HANDLE to_win(plat_handle h) {
   return (HANDLE)h;
@@ -12,9 +14,10 @@ static HANDLE to_win(plat_handle h) {
 // Read and write access; others may read the file meanwhile but not write
 // it.  Without backup semantics a directory does not open.
 static plat_handle open_rw(const char *path, DWORD disposition) {
-  if (path == NULL)
+  wchar_t wide[WIDE_PATH_MAX];
+  if (path == NULL || !wide_path(path, wide))
     return PLAT_INVALID_HANDLE;
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition,
+  HANDLE h = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition,
                          FILE_ATTRIBUTE_NORMAL, NULL);
   return h == INVALID_HANDLE_VALUE ? PLAT_INVALID_HANDLE : (plat_handle)h;
 }

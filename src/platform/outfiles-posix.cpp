@@ -57,6 +57,10 @@ FILE *plat_open_output(const char *path, int append) {
   return f;
 }
 
+FILE *plat_fopen(const char *path, const char *mode) {
+  return fopen(path, mode);
+}
+
 static int from_stat(const struct stat *st, struct plat_file_id *id) {
   id->volume = (uint64_t)st->st_dev;
   id->index = (uint64_t)st->st_ino;

@@ -6,6 +6,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include "platform/wide-win32.h"
+
 void plat_open_standard_streams(void) {
   // Nothing to do: the C runtime keeps descriptors 0 to 2 for the standard
   // streams even without a standard handle (writes to them then fail), so a
@@ -13,7 +15,18 @@ void plat_open_standard_streams(void) {
 }
 
 FILE *plat_open_output(const char *path, int append) {
-  return fopen(path, append ? "a" : "w");
+  return plat_fopen(path, append ? "a" : "w");
+}
+
+FILE *plat_fopen(const char *path, const char *mode) {
+  wchar_t wide[WIDE_PATH_MAX], wide_mode[8];
+  size_t i = 0;
+  for (; mode[i] != '\0' && i + 1 < sizeof wide_mode / sizeof wide_mode[0]; i++)
+    wide_mode[i] = (wchar_t)(unsigned char)mode[i];
+  wide_mode[i] = 0;
+  if (path == NULL || !wide_path(path, wide))
+    return NULL;
+  return _wfopen(wide, wide_mode);
 }
 
 static int handle_id(HANDLE h, struct plat_file_id *id) {
@@ -35,9 +48,10 @@ int plat_stream_id(FILE *f, struct plat_file_id *id) {
 // No access asked for, only the attributes: opens a file others hold open
 // for writing too; backup semantics let a directory open.
 int plat_path_id(const char *path, struct plat_file_id *id) {
-  if (path == NULL)
+  wchar_t wide[WIDE_PATH_MAX];
+  if (path == NULL || !wide_path(path, wide))
     return 0;
-  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+  HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
   if (h == INVALID_HANDLE_VALUE)
     return 0;

@@ -1,86 +1,115 @@
 // Paths: the full-path resolution, the current directory, the program's
-// own path, the directory test and path comparison, through the Win32 and
-// C runtime calls of the same names.
+// own path, the directory test and path comparison, through the wide
+// Win32 calls of the same names.
 #include "platform/platform.h"
 
+#include <errno.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 #include "platform/ascii.h"
+#include "platform/errors-win32.h"
+#include "platform/wide-win32.h"
 
 size_t plat_full_path(const char *path, char *out, size_t size) {
   if (path == NULL || out == NULL || size == 0)
     return 0;
-  // GetFullPathNameA refuses the empty name; it stands for the current
+  // GetFullPathNameW refuses the empty name; it stands for the current
   // directory, as it does for _fullpath.
   if (path[0] == '\0')
     return plat_current_dir(out, size);
-  // Resolved into a buffer of the path limit first, so that a result that
-  // is longer than the limit fails even when the caller's buffer is larger.
-  // GetFullPathNameA returns the length without the terminator when the
+  // GetFullPathNameW returns the length without the terminator when the
   // result fits, the size it needs (terminator included) when it does not,
-  // and 0 on error.
-  char buf[PLAT_PATH_MAX];
-  DWORD n = GetFullPathNameA(path, (DWORD)sizeof buf, buf, NULL);
-  if (n == 0 || n >= sizeof buf || (size_t)n + 1 > size)
+  // and 0 on error.  The result is held to the path limit whatever the
+  // caller's buffer.
+  wchar_t wide[WIDE_PATH_MAX], full[WIDE_PATH_MAX];
+  if (wide_from_utf8(path, wide, WIDE_PATH_MAX) < 0)
     return 0;
-  memcpy(out, buf, (size_t)n + 1);
-  return n;
+  DWORD n = GetFullPathNameW(wide, WIDE_PATH_MAX, full, NULL);
+  if (n == 0 || n >= WIDE_PATH_MAX)
+    return 0;
+  return path_from_wide(full, n, out, size);
 }
 
 size_t plat_current_dir(char *out, size_t size) {
   if (out == NULL || size == 0)
     return 0;
-  DWORD cap = size > PLAT_PATH_MAX ? PLAT_PATH_MAX : (DWORD)size;
-  DWORD n = GetCurrentDirectoryA(cap, out);
-  if (n == 0 || n >= cap) {  // failed, or the size it would need
+  wchar_t wide[WIDE_PATH_MAX];
+  DWORD n = GetCurrentDirectoryW(WIDE_PATH_MAX, wide);
+  if (n == 0 || n >= WIDE_PATH_MAX) {  // failed, or the size it would need
     out[0] = '\0';
     return 0;
   }
-  return n;
+  return path_from_wide(wide, n, out, size);
 }
 
 size_t plat_program_path(const char *argv0, char *out, size_t size) {
   if (out == NULL || size == 0)
     return 0;
-  DWORD cap = size > PLAT_PATH_MAX ? PLAT_PATH_MAX : (DWORD)size;
   // A path cut to fit comes back with the full count (and, on old systems,
   // without its terminator): only a count below the buffer size is whole.
-  DWORD n = GetModuleFileNameA(NULL, out, cap);
-  if (n > 0 && n < cap) {
-    out[n] = '\0';
-    return n;
-  }
+  wchar_t wide[WIDE_PATH_MAX];
+  DWORD n = GetModuleFileNameW(NULL, wide, WIDE_PATH_MAX);
+  size_t len = n > 0 && n < WIDE_PATH_MAX ? path_from_wide(wide, n, out, size) : 0;
+  if (len > 0)
+    return len;
   out[0] = '\0';
   if (argv0 == NULL || argv0[0] == '\0')
     return 0;
   return plat_full_path(argv0, out, size);
 }
 
-// The C runtime's stat refuses a directory named with a trailing separator
-// (C:\DATA\), though it takes a root (C:\).  Such a name is tried again
-// without its trailing separators, so that a directory is one however it
-// is written; a file named so is nothing.
+// The attributes of what path names, a link followed to its target (as
+// stat does); INVALID_FILE_ATTRIBUTES, errno set, when they cannot be read.
+static DWORD target_attributes(const wchar_t *path) {
+  DWORD attributes = GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    plat_set_errno_from_last_error();
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+    return attributes;
+  HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+  BY_HANDLE_FILE_INFORMATION info;
+  attributes = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info)
+                   ? info.dwFileAttributes
+                   : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    plat_set_errno_from_last_error();
+  if (h != INVALID_HANDLE_VALUE)
+    CloseHandle(h);
+  return attributes;
+}
+
+// A name with a trailing separator (C:\DATA\) is a directory or nothing
+// ("file\" names nothing, as on POSIX); the separators are dropped before
+// the look, but a root keeps its own (C:\, and "X:" alone would be drive
+// X's current directory).
 int plat_is_directory(const char *path) {
   if (path == NULL)
     return -1;
-  struct _stat64 st;
-  if (_stat64(path, &st) != 0) {
-    size_t len = strnlen(path, PLAT_PATH_MAX);
-    if (len == 0 || len >= PLAT_PATH_MAX || (path[len - 1] != '\\' && path[len - 1] != '/'))
-      return -1;
-    char bare[PLAT_PATH_MAX];
-    memcpy(bare, path, len);
-    while (len > 1 && (bare[len - 1] == '\\' || bare[len - 1] == '/'))
-      len--;
-    bare[len] = '\0';
-    if (bare[len - 1] == ':')
-      return -1;  // "X:" would be drive X's current directory, not its root
-    if (_stat64(bare, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFDIR)
-      return -1;  // "file\" names nothing, as on POSIX
+  size_t len = strnlen(path, PLAT_PATH_MAX);
+  errno = len == 0 ? ENOENT : ENAMETOOLONG;
+  if (len == 0 || len >= PLAT_PATH_MAX)
+    return -1;
+  char bare[PLAT_PATH_MAX];
+  memcpy(bare, path, len + 1);
+  bool trailing = false;
+  while (len > 1 && (bare[len - 1] == '\\' || bare[len - 1] == '/') && bare[len - 2] != ':') {
+    trailing = true;
+    bare[--len] = '\0';
   }
-  return (st.st_mode & _S_IFMT) == _S_IFDIR ? 1 : 0;
+  wchar_t wide[WIDE_PATH_MAX];
+  if (!wide_path(bare, wide))
+    return -1;
+  DWORD attributes = target_attributes(wide);
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return -1;
+  bool dir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (trailing && !dir) {
+    errno = ENOENT;  // "file\" names nothing
+    return -1;
+  }
+  return dir ? 1 : 0;
 }
 
 // _stricmp without the locale: only the ASCII letters are folded, so the

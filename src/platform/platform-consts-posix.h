@@ -9,7 +9,7 @@
 #define PLAT_NAME_MAX 256            // NAME_MAX and the terminator
 #define PLAT_OPTION_PREFIXES "-+"    // '/' starts an absolute path, never an option
 
-#define PLAT_NAMES_BY_MODE 0          // names follow the OEM/ANSI setting (platform.h)
+#define PLAT_NAMES_BY_MODE 0          // names are shown by the OEM/ANSI setting (platform.h)
 #define PLAT_ARCHIVE_NAMES_WIDE 0     // member names from an archive library: its narrow form
 
 #define PLAT_CRLF "\r\n"              // a CSV row's end, written so (text streams add no CR)

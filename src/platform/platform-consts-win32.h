@@ -5,11 +5,13 @@
 
 #define PLAT_SEP '\\'                // path separator
 #define PLAT_SEP_STR "\\"
-#define PLAT_PATH_MAX 260            // MAX_PATH: longest path, terminator included
-#define PLAT_NAME_MAX 260            // cFileName of WIN32_FIND_DATAA
+// Names are carried in UTF-8 (platform.h), so the limits count its bytes.
+#define PLAT_PATH_MAX 32760          // longest path, terminator included: within the
+                                     // 32,767 UTF-16 units of the \\?\UNC\ form
+#define PLAT_NAME_MAX 778            // cFileName (259 UTF-16 units) in UTF-8, and the terminator
 #define PLAT_OPTION_PREFIXES "-+/"   // '/' starts an option group, as '-' and '+' do
 
-#define PLAT_NAMES_BY_MODE 1          // names follow the OEM/ANSI setting (platform.h)
+#define PLAT_NAMES_BY_MODE 1          // names are shown by the OEM/ANSI setting (platform.h)
 #define PLAT_ARCHIVE_NAMES_WIDE 1     // member names from an archive library: its wide form
 
 #define PLAT_CRLF "\n"                // a CSV row's end: text streams make it CR LF

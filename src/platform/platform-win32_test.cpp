@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "platform/wide-win32.h"
 #include "temp_tree.h"
 
 namespace {
@@ -163,64 +164,133 @@ TEST(Win32Listing, LimitsAndReuse) {
   EXPECT_FALSE(plat_find_next(nullptr, &a));
 }
 
-// ----------------------------------------------- name interpretation
+// ------------------------------------------------------------- names
 
-// The bytes of one character in a code page; "" when it has none there.
-std::string in_code_page(UINT cp, const wchar_t *text) {
-  char out[16];
-  BOOL lossy = FALSE;
-  int n = WideCharToMultiByte(cp, 0, text, -1, out, sizeof out, NULL, &lossy);
-  return n > 1 && !lossy ? std::string(out, (size_t)n - 1) : std::string();
+// UTF-8 and UTF-16 both ways: an unpaired surrogate survives the round
+// trip (a name may hold one), a byte that starts no character does not,
+// and neither side is written past its end.
+TEST(Win32Names, Utf8AndUtf16BothWays) {
+  struct {
+    const char *utf8;
+    std::wstring wide;
+    bool round_trip;
+  } rows[] = {
+      {"KEY.PGP", L"KEY.PGP", true},
+      {"\xc3\xa9\xd0\xba\xe6\x97\xa5", L"\u00e9\u043a\u65e5", true},
+      {"\xf0\x9f\x94\x91", L"\xd83d\xdd11", true},        // a pair: one character
+      {"\xed\xa0\xbdx\xed\xb4\x91", L"\xd83dx\xdd11", true},  // lone halves
+      {"a\xff\xc3", L"a\xfffd\xfffd", false},              // no characters
+      {"\xe0\x80\xaf", L"\xfffd\xfffd\xfffd", false},      // overlong
+  };
+  for (auto &r : rows) {
+    wchar_t w[16];
+    char back[32];
+    ASSERT_EQ(wide_from_utf8(r.utf8, w, 16), (long)r.wide.size()) << r.utf8;
+    EXPECT_EQ(std::wstring(w), r.wide) << r.utf8;
+    long n = utf8_from_wide(w, r.wide.size(), back, sizeof back);
+    EXPECT_EQ(r.round_trip, n >= 0 && std::string(back) == r.utf8) << r.utf8;
+  }
+  wchar_t small[3];
+  char tiny[4];
+  EXPECT_EQ(wide_from_utf8("abc", small, 3), -1);  // no room for the terminator
+  EXPECT_EQ(utf8_from_wide(L"\u65e5x", 2, tiny, sizeof tiny), -1);
 }
 
-TEST(Win32FileApis, AnsiAndOemNamesOfOneFile) {
+// The form the wide calls are given: as it is while short; beyond that the
+// \\?\ form, of the path itself when the walk made it (a dot at its end
+// kept), else of its full path.
+TEST(Win32Names, LongPathsTakeTheirLongForm) {
+  const std::string deep = "\\" + std::string(300, 'd');
+  struct {
+    std::string path;
+    std::string want;  // "" for the path itself
+  } rows[] = {
+      {"C:\\DATA\\KEY.PGP", ""},
+      {"NUL", ""},
+      {"C:" + deep + "\\k.", "\\\\?\\C:" + deep + "\\k."},
+      {"\\\\srv\\share" + deep, "\\\\?\\UNC\\srv\\share" + deep},
+      {"C:" + deep + "\\x\\..\\k", "\\\\?\\C:" + deep + "\\k"},
+      {"C:" + deep + "/k", "\\\\?\\C:" + deep + "\\k"},
+      {"\\\\?\\C:" + deep, ""},
+  };
+  for (auto &r : rows) {
+    static wchar_t out[WIDE_PATH_MAX];
+    ASSERT_TRUE(wide_path(r.path.c_str(), out)) << r.path;
+    std::string got(out, out + wcslen(out));  // ASCII
+    EXPECT_EQ(got, r.want.empty() ? r.path : r.want);
+  }
+  static wchar_t out[WIDE_PATH_MAX];
+  EXPECT_FALSE(wide_path(("C:\\" + std::string(WIDE_PATH_MAX, 'x')).c_str(), out));
+}
+
+// One file, whatever the interpretation: listed and opened by its UTF-8
+// name.  Only how names are shown follows it (e-acute: 0xE9 in ANSI 1252,
+// 0x82 in OEM 437); what neither code page has is '?', and the note on
+// such names is due.
+TEST(Win32Names, FoundWhateverTheInterpretationShownByIt) {
+  if (GetACP() != 1252 || GetOEMCP() != 437)
+    GTEST_SKIP() << "code pages " << GetACP() << "/" << GetOEMCP();
   keep_file_apis keep;
-  plat_set_file_apis_oem();
-  EXPECT_EQ(plat_file_apis_are_ansi(), 0);
-  EXPECT_FALSE(AreFileApisANSI());
-  plat_set_file_apis_ansi();
-  EXPECT_EQ(plat_file_apis_are_ansi(), 1);
-  EXPECT_TRUE(AreFileApisANSI());
-
-  // e-acute is one byte in either code page, a different one in each
-  // (0xE9 in 1252, 0x82 in 437).
-  std::string ansi = in_code_page(CP_ACP, L"\u00e9");
-  std::string oem = in_code_page(CP_OEMCP, L"\u00e9");
-  if (ansi.empty() || oem.empty() || ansi == oem)
-    GTEST_SKIP() << "code pages " << GetACP() << "/" << GetOEMCP() << " do not tell the modes apart";
+  plat_lost_names_note();  // what other tests lost is told already
   temp_dir t;
-  std::wstring wide_root(t.root().begin(), t.root().end());  // the temporary path is ASCII
-  HANDLE w = CreateFileW((wide_root + L"\\\u00e9t\u00e9.pgp").c_str(), GENERIC_WRITE, 0, NULL,
-                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-  // Under Wine a name is made in the Unix locale's character set: without
-  // a locale (LANG, LC_ALL unset) e-acute has no byte there.
-  if (w == INVALID_HANDLE_VALUE)
-    GTEST_SKIP() << "this system cannot make a file named with e-acute (error " << GetLastError()
-                 << "; under Wine, set a UTF-8 locale)";
-  DWORD written;
-  WriteFile(w, "\x99xyz", 4, &written, NULL);
-  CloseHandle(w);
-  const std::string ansi_name = ansi + "t" + ansi + ".pgp";
-  const std::string oem_name = oem + "t" + oem + ".pgp";
+  const std::string e_acute = "\xc3\xa9t\xc3\xa9.pgp", cyrillic = "\xd0\xba\xd0\xbb.pgp",
+                    japanese = "\xe6\x97\xa5.pgp";
+  for (const std::string &name : {e_acute, cyrillic, japanese})
+    t.write(name, "\x99xyz");
+  struct {
+    bool ansi;
+    const std::string &name;
+    const char *shown;
+    int alike;
+  } rows[] = {
+      {true, e_acute, "\xe9t\xe9.pgp", 0}, {false, e_acute, "\x82t\x82.pgp", 0},
+      {true, cyrillic, "??.pgp", 0},       {false, japanese, "?.pgp", 0},
+  };
+  for (auto &r : rows) {
+    SCOPED_TRACE(r.shown);
+    r.ansi ? plat_set_file_apis_ansi() : plat_set_file_apis_oem();
+    EXPECT_NE(find(list(t.path("*.pgp")), r.name), nullptr);
+    plat_handle h = plat_open_read(t.path(r.name).c_str());
+    ASSERT_NE(h, PLAT_INVALID_HANDLE);
+    char buf[16];
+    EXPECT_EQ(plat_read(h, buf, sizeof buf), 4);
+    plat_close(h);
+    char out[64];
+    EXPECT_STREQ(plat_shown_name(r.name.c_str(), out, sizeof out), r.shown);
+    EXPECT_EQ(plat_name_reads_alike(t.path(r.name).c_str()), r.alike);
+  }
+  const char *note = plat_lost_names_note();
+  ASSERT_NE(note, nullptr);
+  EXPECT_NE(strstr(note, "code page 1252 lacks; after chcp 65001"), nullptr) << note;
+  EXPECT_EQ(plat_lost_names_note(), nullptr);  // said once
+  const char *plain = "C:\\KEY.PGP";
+  char out[8];
+  EXPECT_EQ(plat_shown_name(plain, out, sizeof out), plain);  // ASCII: as it is
+  EXPECT_EQ(plat_name_reads_alike(plain), 1);
+}
 
-  char buf[16];
-  plat_set_file_apis_ansi();
-  plat_handle h = plat_open_read(t.path(ansi_name).c_str());
+// A key 300 characters deep is listed, opened and resolved like any other.
+TEST(Win32Names, PathsPastTheOldLimit) {
+  temp_dir t;
+  std::string rel;
+  while (t.root().size() + rel.size() < 300)
+    rel += std::string(40, 'd') + "/";
+  t.write(rel + "KEY.PGP", "\x99xyz");
+  std::string dir = t.path(rel);
+  std::string key = dir + "KEY.PGP";
+  ASSERT_GT(key.size(), 300u);
+  EXPECT_EQ(plat_is_directory(dir.c_str()), 1);
+  plat_dir d = plat_dir_open(dir.c_str());
+  ASSERT_NE(d, PLAT_NO_DIR);
+  plat_dir_close(d);
+  ASSERT_EQ(list(dir + "*.PGP").size(), 1u);
+  plat_handle h = plat_open_read(key.c_str());
   ASSERT_NE(h, PLAT_INVALID_HANDLE);
-  EXPECT_EQ(plat_read(h, buf, sizeof buf), 4);
   plat_close(h);
-  EXPECT_EQ(plat_open_read(t.path(oem_name).c_str()), PLAT_INVALID_HANDLE);
-  ASSERT_EQ(list(t.path("*.pgp")).size(), 1u);
-  EXPECT_EQ(list(t.path("*.pgp"))[0].name, ansi_name);
-
-  plat_set_file_apis_oem();
-  h = plat_open_read(t.path(oem_name).c_str());
-  ASSERT_NE(h, PLAT_INVALID_HANDLE);
-  plat_close(h);
-  EXPECT_EQ(plat_open_read(t.path(ansi_name).c_str()), PLAT_INVALID_HANDLE);
-  // The listing hands out names in the interpretation in force.
-  ASSERT_EQ(list(t.path("*.pgp")).size(), 1u);
-  EXPECT_EQ(list(t.path("*.pgp"))[0].name, oem_name);
+  EXPECT_EQ(full(key), key);
+  FILE *f = plat_fopen((dir + "OUT.TXT").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fclose(f);
 }
 
 // ----------------------------------------------------------- file access
@@ -323,7 +393,7 @@ TEST(Win32Paths, FullPathsWithDrives) {
 // A path beyond the limit fails, whatever the caller's buffer, and a
 // result that does not fit is never written beyond the buffer.
 TEST(Win32Paths, LimitsWithoutOverrun) {
-  const std::string long_path = "C:\\" + std::string(300, 'x');
+  const std::string long_path = "C:\\" + std::string(PLAT_PATH_MAX, 'x');
   char big[4 * PLAT_PATH_MAX];
   EXPECT_EQ(plat_full_path(long_path.c_str(), big, sizeof big), 0u);
   EXPECT_EQ(plat_full_path(("C:\\" + std::string(PLAT_PATH_MAX - 4, 'x')).c_str(), big, sizeof big),

@@ -5,10 +5,18 @@
 // in for that call with the same observable behaviour.
 //
 // Each service below lives in a file of the same name in both backends,
-// listing-, dirs-, files-, paths-, split-, console-, outfiles-, cp437-,
-// help-, zone-, logfile- and digest-posix.cpp / -win32.cpp, and each section names
-// its file.  The backend-private helpers are declared in pseudo-posix.h and
-// errors-win32.h.
+// listing-, dirs-, files-, names-, paths-, split-, console-, outfiles-,
+// cp437-, help-, zone-, logfile- and digest-posix.cpp / -win32.cpp, and each
+// section names its file.  The backend-private helpers are declared in
+// pseudo-posix.h, errors-win32.h and wide-win32.h.
+//
+// Names: every path and name the layer takes or gives (and the command
+// line's arguments) is in one form that loses nothing.  POSIX: the bytes as
+// they are.  Windows: UTF-8, the system's UTF-16 names converted both ways
+// without loss (an unpaired surrogate, which a name may hold, as its three
+// bytes), handed to the wide forms of the calls named below ("...W"), in
+// their \\?\ form where a path is too long for the plain one.  Only what is
+// written for the user is converted again, by plat_shown_name.
 #ifndef KIVOR_PLATFORM_H_
 #define KIVOR_PLATFORM_H_
 
@@ -20,7 +28,7 @@
 #include "platform/platform-consts.h"  // PLAT_SEP, PLAT_PATH_MAX, ... of the backend
 
 // -------------------------------------------------------- listing (listing-)
-// Stand-ins for FindFirstFileA / FindNextFileA / FindClose and the find
+// Stand-ins for FindFirstFileW / FindNextFileW / FindClose and the find
 // record.  Only the attributes and the bare name are carried.
 
 enum {
@@ -101,16 +109,46 @@ struct plat_find *plat_find_lookup(plat_dir d, const char *search, struct plat_f
 
 // ----------------------------------- file-name interpretation (files-)
 // AreFileApisANSI / SetFileApisToANSI / SetFileApisToOEM: a process-wide
-// flag.  On POSIX both interpretations pass a name's bytes unchanged.
+// flag.  Names are found whatever it is; it chooses the code page they are
+// shown in on Windows (plat_shown_name).  On POSIX it changes nothing.
 int plat_file_apis_are_ansi(void);
 void plat_set_file_apis_ansi(void);
 void plat_set_file_apis_oem(void);
+
+// ------------------------------------------------ names shown (names-)
+// The command line's arguments in the layer's form, in place of what main
+// was given.  POSIX: left as they are.  Windows: the wide command line as
+// the C runtime splits it (so quoting works as for the narrow one), in
+// UTF-8, in one block allocated once; left as they are when that fails.
+void plat_arguments(int *argc, char ***argv);
+
+// name as the lines KIVOR writes show it.  POSIX: name itself.  Windows:
+// name itself when it is all ASCII; otherwise converted into out (size
+// bytes, cut to fit) to the code page of the interpretation in force, OEM
+// or ANSI, or to UTF-8 where the console's output code page is UTF-8
+// (65001): a character the code page lacks becomes '?' (never a
+// look-alike), a C1 control (U+0080 to U+009F) DEL, which the caller shows
+// as '?' like every control byte.  Main thread only.
+const char *plat_shown_name(const char *name, char *out, size_t size);
+
+// Once a name (or an archive member's name, plat_member_name_from_utf8)
+// has had a character shown as '?' because the code page lacks it: the
+// line that tells the user how to see names whole, given once (the call
+// that returns it forgets the names before it).  NULL otherwise, and
+// always on POSIX.
+const char *plat_lost_names_note(void);
+
+// 1 when the OEM code page writes name as the ANSI one does (every ASCII
+// name, for one): its OEM spelling read under the ANSI interpretation names
+// the same file, so that a run still in the OEM interpretation may settle
+// on ANSI with it.  POSIX: always 1.
+int plat_name_reads_alike(const char *name);
 
 // ------------------------------------------------- file access (files-)
 typedef intptr_t plat_handle;
 #define PLAT_INVALID_HANDLE ((plat_handle)-1)
 
-// CreateFileA for reading an existing file, under the current interpretation.
+// CreateFileW for reading an existing file.
 // POSIX: regular files only (a FIFO, socket or device is never opened),
 // read-only, non-blocking, without updating the access time where allowed.
 // Returns PLAT_INVALID_HANDLE on failure.
@@ -156,13 +194,14 @@ int plat_path_id(const char *path, struct plat_file_id *id);
 // position, or -1 on failure (the position is then unchanged).
 int64_t plat_seek(plat_handle h, int64_t offset, int whence);
 
-// PLAT_NAMES_BY_MODE (platform-consts.h) is 1 where the find routines and
-// the open read and give names by the interpretation current at each call
-// (Windows: a listing hands out OEM or ANSI names entry by entry): a
-// candidate is then looked up before it is opened, and listings follow the
-// examination until the interpretation has settled on ANSI.  It is 0 where
-// the interpretation changes nothing (POSIX): the lookup is made only when
-// the open fails, to tell a vanished file from an unreadable one.
+// PLAT_NAMES_BY_MODE (platform-consts.h) is 1 where names are shown by the
+// interpretation in force when they are shown (Windows: in the OEM or the
+// ANSI code page, plat_shown_name): listings then follow the examination
+// until the interpretation has settled on ANSI, so that every name is shown
+// as a run of one file at a time shows it, and a candidate is looked up
+// before it is opened.  It is 0 where the interpretation changes nothing
+// (POSIX): the lookup is made only when the open fails, to tell a vanished
+// file from an unreadable one.
 
 // ---------------------------------------------------------------- threads
 // Holds back (hold 1) or lets through again (hold 0) on the calling thread
@@ -172,7 +211,7 @@ int64_t plat_seek(plat_handle h, int64_t offset, int whence);
 void plat_signals_hold(int hold);
 
 // ------------------------------------------------------- paths (paths-)
-// GetFullPathNameA / _fullpath: the absolute form of path in out (size
+// GetFullPathNameW / _fullpath: the absolute form of path in out (size
 // bytes).  Relative paths are joined to the current directory; "." and ".."
 // and repeated separators are resolved lexically; a trailing separator is
 // kept; "" gives the current directory.  Returns the length, or 0 when the
@@ -182,7 +221,7 @@ size_t plat_full_path(const char *path, char *out, size_t size);
 // The current directory in out; returns its length, 0 on failure.
 size_t plat_current_dir(char *out, size_t size);
 
-// GetModuleFileNameA: the running program's full path; argv0 is the fallback
+// GetModuleFileNameW: the running program's full path; argv0 is the fallback
 // on systems that cannot report it.  Returns the length, 0 on failure.
 size_t plat_program_path(const char *argv0, char *out, size_t size);
 
@@ -269,6 +308,10 @@ void plat_open_standard_streams(void);
 // (plat_interrupted then says so).  NULL when the file cannot be opened.
 FILE *plat_open_output(const char *path, int append);
 
+// fopen(path, mode) of a name in the layer's form (Windows: _wfopen).
+// NULL when the file cannot be opened.
+FILE *plat_fopen(const char *path, const char *mode);
+
 // ------------------------------------------------- text output (cp437-)
 // The banner's code page 437 box bytes (0xBA, 0xBB, 0xBC, 0xC8, 0xC9, 0xCD
 // and the check mark 0xFB) as the console shows them: the equivalent UTF-8
@@ -281,14 +324,17 @@ const char *plat_cp437_text(unsigned char byte);
 // is its characters.  POSIX: the environment's LC_CTYPE locale (LC_ALL,
 // LC_CTYPE, LANG) has the UTF-8 code set; the process's own locale is left
 // as it was (the "C" locale), so no other library call changes.  Windows:
-// 0, names are code-page bytes.  Called once, at start-up.
+// the console's output code page is UTF-8 (65001), in which plat_shown_name
+// writes names then; else 0, names are code-page bytes.  Called once, at
+// start-up.
 int plat_names_utf8(void);
 
 // The name of an archive's member, stored or made as UTF-8 (a name flagged
 // as UTF-8 in a ZIP, a Macintosh name), as the names the walk lists are
 // shown, into out (size bytes, NUL included).  POSIX: copied as it is.
-// Windows: in the OEM code page, as the walk's names are, '?' for a
-// character it lacks.  False when it does not fit.
+// Windows: in the OEM code page (UTF-8 where the console's is, as for
+// plat_shown_name), '?' for a character it lacks.  False when it does not
+// fit.
 bool plat_member_name_from_utf8(const char *utf8, char *out, size_t size);
 
 // The same for a name given as wide characters (an archive library's wide
@@ -313,7 +359,7 @@ void plat_archive_names_begin(void);
 void plat_archive_names_end(void);
 
 // --------------------------------------------------------- help (help-)
-// SearchPathA with the standard search order: name (which holds a
+// SearchPathW with the standard search order: name (which holds a
 // directory) with ext added when it has none, found beside it or not at
 // all.  POSIX: when not beside it, the same file name in ../share/kivor/
 // of name's directory, where an installed program keeps its data
@@ -347,7 +393,7 @@ void plat_zone_info(struct plat_zone *zone);
 // opened as a stream.  Reads go through plat_read, closing through
 // plat_close.
 
-// CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
+// CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
 // OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL): an existing file, for reading and
 // writing, positioned at its start.  PLAT_INVALID_HANDLE on failure (also
 // for a directory).

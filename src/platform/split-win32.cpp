@@ -1,37 +1,35 @@
 // _splitpath on Windows: drive, directory, file name and extension.
 #include "platform/platform.h"
 
-#include <stdlib.h>
+#include <stdio.h>
 #include <string.h>
 
-// Copies src into dst of size bytes, cut to fit; nothing when dst is NULL
-// or has no room at all.
-static void copy_cut(char *dst, size_t size, const char *src) {
-  if (dst == NULL || size == 0)
-    return;
-  size_t len = strlen(src);
-  if (len >= size)
-    len = size - 1;
-  memcpy(dst, src, len);
-  dst[len] = '\0';
+// The len bytes at src into dst (size bytes), cut to fit; nothing when dst
+// is NULL or has no room at all.
+static void piece(char *dst, size_t size, const char *src, size_t len) {
+  if (dst != NULL && size > 0)
+    snprintf(dst, size, "%.*s", (int)len, src);
 }
 
-// The pieces come from _splitpath_s (which also knows the lead bytes of a
-// multibyte code page) into buffers as large as the longest path the
-// program handles, so that it never reports a piece too large (which would
-// end the process through the invalid-parameter handler); then each piece
-// is cut to the caller's buffer.  A path longer than that yields empty
-// pieces.
+// Split by bytes, as _splitpath does in a single-byte code page: names are
+// UTF-8, whose bytes of a character are never a separator, a colon or a
+// dot.  '\' and '/' both separate.  A path longer than any the program
+// forms (four times the path limit) yields empty pieces.
 void plat_split_path(const char *path, char *drive, char *dir, char *fname, char *ext,
                      size_t size) {
-  enum { PIECE = 4 * PLAT_PATH_MAX };
-  char d[PIECE], p[PIECE], f[PIECE], e[PIECE];
-  d[0] = p[0] = f[0] = e[0] = '\0';
-  if (path != NULL && strnlen(path, PIECE) < PIECE &&
-      _splitpath_s(path, d, sizeof d, p, sizeof p, f, sizeof f, e, sizeof e) != 0)
-    d[0] = p[0] = f[0] = e[0] = '\0';
-  copy_cut(drive, size, d);
-  copy_cut(dir, size, p);
-  copy_cut(fname, size, f);
-  copy_cut(ext, size, e);
+  if (path == NULL || strnlen(path, 4 * PLAT_PATH_MAX) >= 4 * PLAT_PATH_MAX)
+    path = "";
+  const char *after_drive = path[0] != '\0' && path[1] == ':' ? path + 2 : path;
+  const char *name = after_drive;
+  for (const char *p = after_drive; *p != '\0'; p++)
+    if (*p == '\\' || *p == '/')
+      name = p + 1;
+  const char *end = name + strlen(name);
+  const char *dot = strrchr(name, '.');
+  if (dot == NULL)
+    dot = end;
+  piece(drive, size, path, (size_t)(after_drive - path));
+  piece(dir, size, after_drive, (size_t)(name - after_drive));
+  piece(fname, size, name, (size_t)(dot - name));
+  piece(ext, size, dot, (size_t)(end - dot));
 }

@@ -8,6 +8,7 @@
 #include "log/hitfile.h"
 #include "log/inventory.h"
 #include "log/report.h"
+#include "log/shown.h"
 #include "platform/platform.h"
 #include "run/globals.h"
 #include "search/readahead.h"
@@ -55,6 +56,7 @@ void exit_program(int reason) {
     reason = WRITE_ERROR;
   if (close_accounting_file() != 0 && reason < 1)
     reason = WRITE_ERROR;
+  say_lost_names_note();
   if (reason < 1) {
     fputs("Normal termination\n", stderr);
   } else {

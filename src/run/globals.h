@@ -78,7 +78,9 @@ extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 //   search/lists.cpp       add_searchdir and add_path_argument: PATH_BUF work
 //                          buffers for the full path and its pieces
 //   log/shown.cpp          shown_name: SHOWN_SLOTS copies of WIDE_BUF, used in
-//                          turn; whether names are measured in characters
+//                          turn; fprint_name and shown_form: a WIDE_BUF each
+//                          for a converted name; whether names are measured
+//                          in characters
 //   log/accounting.cpp     the accounting file's name, PATH_BUF, its identity,
 //                          and whether a separator row is due
 //   log/hitfile.cpp        the open hit file's identity
@@ -95,6 +97,8 @@ extern int32_t g_shorten_style;          // >= 0 prefix shortening, < 0 middle
 //                          the terminal settings the run changed and their
 //                          old values, the bytes typed ahead (4096)
 //   platform/files-*       POSIX: the file-name interpretation flag
+//   platform/names-win32   the command line in UTF-8, allocated once; the
+//                          code page a shown name first lost a character in
 //   search/readahead.cpp   the ring of RING events, each with its path and a
 //                          READ_SIZE buffer, allocated once per run; the walker
 //                          and reader threads, the lock and its conditions;

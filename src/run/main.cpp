@@ -18,6 +18,7 @@ static char program_path[PATH_BUF];  // argument 0 as a full path
 
 int main(int argc, char **argv) {
   plat_open_standard_streams();  // before anything can take their numbers
+  plat_arguments(&argc, &argv);  // the names in them as the platform carries names
   set_names_in_chars(plat_names_utf8() != 0);
   if (plat_program_path(argv[0], program_path, sizeof program_path) != 0)
     argv[0] = program_path;

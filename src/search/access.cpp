@@ -24,18 +24,16 @@ plat_handle open_for_reading(plat_dir dir, const char *path, int regular,
 
 plat_handle open_for_reading_again(plat_dir dir, const char *path, struct plat_file_id *id) {
   std::lock_guard<std::shared_mutex> alone(names_lock);
-  int was_ansi = plat_file_apis_are_ansi();
-  if (!was_ansi) {
+  if (!plat_file_apis_are_ansi() && plat_name_reads_alike(path)) {
     plat_set_file_apis_ansi();
     plat_handle h = plat_open_read_in(dir, path, 0, id);
     if (h != PLAT_INVALID_HANDLE)
       return h;
+    plat_set_file_apis_oem();
   }
-  plat_set_file_apis_oem();
-  plat_handle h = plat_open_read_in(dir, path, 0, id);
-  if (was_ansi)
-    plat_set_file_apis_ansi();
-  return h;
+  // Names are found whatever the interpretation: the ANSI one, once it
+  // holds, is never left again, so no name is ever shown in a passing OEM.
+  return plat_open_read_in(dir, path, 0, id);
 }
 
 void names_lock_shared(void) {

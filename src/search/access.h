@@ -1,10 +1,12 @@
 // File access for the examination, with the file-name code-page handling.
 //
 // The interpretation of 8-bit names (ANSI or OEM) is one setting for the
-// whole process, and files are opened from several threads at once.  Opens
-// under the ANSI interpretation, which is the setting between files, run
-// side by side; whatever changes the setting (the OEM attempt, the lookup by
-// wildcards) runs alone and sets ANSI again before it ends.
+// whole process, which chooses the code page names are shown in, and files
+// are opened from several threads at once.  A run starts in the OEM
+// interpretation and settles on ANSI, for good, with the first file opened
+// whose name the two code pages write alike.  Opens under the ANSI
+// interpretation run side by side; whatever changes the setting (the first
+// attempts, the lookup by wildcards) runs alone.
 #ifndef KIVOR_SEARCH_ACCESS_H_
 #define KIVOR_SEARCH_ACCESS_H_
 
@@ -19,10 +21,12 @@
 plat_handle open_for_reading(plat_dir dir, const char *path, int regular,
                              struct plat_file_id *id);
 
-// The attempt that follows a failed open_for_reading: under the ANSI
-// interpretation if that was not current, then under the OEM one; the mode
-// is restored to ANSI when it was ANSI on entry (after a success under
-// ANSI it stays so).  PLAT_INVALID_HANDLE when every attempt fails.
+// The attempt that follows a failed open_for_reading.  In the OEM
+// interpretation: under the ANSI one if the two code pages write path
+// alike (plat_name_reads_alike), which stays after a success; otherwise,
+// or when that fails, under the OEM one.  In the ANSI interpretation: once
+// more under it, which nothing changes again.  PLAT_INVALID_HANDLE when
+// every attempt fails.
 plat_handle open_for_reading_again(plat_dir dir, const char *path, struct plat_file_id *id);
 
 // Held around a listing call that may run beside the opens (the walk on a

@@ -478,7 +478,10 @@ bool search_archive(plat_handle h, const char *name, const unsigned char *first,
     return false;
   if (plat_seek(h, 0, 0) != 0)
     return false;
-  // Only ever shown (the archive is read through h), so kept as shown.
+  // Only ever shown (the archive is read through h), so kept as shown; its
+  // last component, the name a member may be named after, is taken in the
+  // form names are shown in too, as a nested container's is (below).
+  static char top_name[PLAT_NAME_MAX];
   top_name_len = (size_t)snprintf(member_name, WIDE_BUF, "%s", shown_name(name));
   unpack_start();
   said_exhausted = false;
@@ -488,7 +491,7 @@ bool search_archive(plat_handle h, const char *name, const unsigned char *first,
   struct unpack_source src = {};
   src.kind = UNPACK_FILE;
   src.depth = 1;
-  src.name = last != NULL ? last + 1 : name;
+  src.name = plat_shown_name(last != NULL ? last + 1 : name, top_name, sizeof top_name);
   src.file = h;
   src.memory = first;
   src.held = (size_t)n;

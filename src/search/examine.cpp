@@ -230,7 +230,7 @@ void examine_candidate(struct candidate *c) {
   memcpy(pg_complete_path, path, len + 1);
   memcpy(pg_check_path, path, len + 1);
 
-  const char *display = display_name(pg_check_path);
+  const char *display = display_name(shown_form(pg_check_path));
 
   if (c->outcome == CAND_COM) {
     g_files_searched++;

@@ -91,7 +91,7 @@ struct ring_state {
 
 ring_state ring;
 
-// Names follow the OEM/ANSI setting and it is ANSI between files: it no
+// Names are shown by the OEM/ANSI setting and it is ANSI between files: it no
 // longer changes.  Only the consumer sets it; the walk reads it under the lock.
 bool names_settled = false;
 

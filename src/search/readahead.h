@@ -70,11 +70,12 @@ void ra_run(void (*produce)(void *arg), void *arg, void (*consume)(struct ra_eve
 struct ra_event *ra_claim(void);
 
 // For produce, before each call that reads a listing: hands over every
-// event published so far, and where names follow
+// event published so far, and where names are shown by
 // the OEM/ANSI setting (PLAT_NAMES_BY_MODE) and that has not yet settled on
 // ANSI (which the examination of the first files decides, for good), waits
-// until every event handed over has been consumed, so that the listing
-// sees the setting a one-at-a-time run gives it.  Otherwise returns at once.
+// until every event handed over has been consumed, so that what it lists
+// is shown in the setting a one-at-a-time run gives it.  Otherwise returns
+// at once.
 void ra_listing_point(void);
 
 // For produce: hands over the event ra_claim gave, filled.  A directory

@@ -108,7 +108,8 @@ TEST_F(Walk, TooDeepSubdirectoryIsSkippedWithAMessage) {
   std::string rel = name;
   while (tree.root().size() + rel.size() + 2 < PATH_BUF)
     rel += "/" + name;
-  tree.mkdir(rel);
+  if (!tree.try_mkdir(rel))  // Wine: the host's own limit is far below Windows'
+    GTEST_SKIP() << "no path as long as the limit here";
   add_filetype("*.*");
   g_settings->show_dirs = 0;
   g_settings->recurse = 1;
@@ -130,6 +131,8 @@ TEST_F(Walk, ListingsBeyondTheLimitAreReported) {
     rel += (rel.empty() ? "" : "/") + std::string(part, 'n');
     length += part + 1;
   }
+  if (!tree.try_mkdir(rel))
+    GTEST_SKIP() << "no path as long as the limit here";
   tree.write(rel + "/k", kKey);
   std::string deep = tree.path(rel) + PLAT_SEP_STR;
   ASSERT_EQ(deep.size(), (size_t)PATH_BUF - 2);

@@ -93,6 +93,7 @@ struct fork_reader {
   int64_t left;         // of its bytes, not yet given
   bool given;           // next gave it
   bool whole;           // (a stream) its entries lie out of order: needs random access
+  bool named_by_file;   // path is the file's own name as shown, not stored Mac Roman
   const char *why;
   char path[PATH_BUF];
   uint8_t block[SKIP_BLOCK];
@@ -106,7 +107,7 @@ static struct fork_reader *reader_at(struct unpack_source *src) {
     return NULL;
   struct fork_reader *r = readers[depth];
   r->src = src;
-  r->has_data = r->given = r->whole = false;
+  r->has_data = r->given = r->whole = r->named_by_file = false;
   r->data_at = r->left = 0;
   r->why = NULL;
   r->path[0] = '\0';
@@ -142,7 +143,7 @@ static int fork_next(void *reader, struct unpack_member *m) {
   m->regular = true;
   m->second_name = false;
   m->encrypted = false;
-  m->utf8 = true;
+  m->utf8 = !r->named_by_file;
   return UNPACK_OK;
 }
 
@@ -207,6 +208,7 @@ static void name_from_file(struct fork_reader *r) {
   }
   memcpy(r->path, name, len);
   r->path[len] = '\0';
+  r->named_by_file = true;
 }
 
 static int as_open(struct unpack_source *src, const uint8_t *first, long n, void **reader) {

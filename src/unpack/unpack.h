@@ -36,7 +36,7 @@ struct unpack_stream;
 struct unpack_source {
   enum unpack_source_kind kind;
   int depth;                    // 1 for a file on disk
-  const char *name;             // the container's own name (its last component)
+  const char *name;             // the container's own name (its last component), as shown
   plat_handle file;             // UNPACK_FILE
   const uint8_t *memory;        // UNPACK_MEMORY: the member; UNPACK_STREAM: its first bytes
   size_t held;                  // how many bytes memory holds

@@ -282,7 +282,7 @@ TEST(Archives, MemberEdgeCases) {
   const std::string armour = "ascii armored key";
   std::string broken = "couldn't read " + in(t, "old.zip", "A.TXT") + ": ZIP decompression failed (-3)\n";
   std::string c1 = "unsafe member name (shown, never used as a path): " + in(t, "long.zip", "c?1.asc") + "\n";
-  const archive_run cases[] = {
+  std::vector<archive_run> cases = {
       {{"-a", "-w", "500"},
        hit(in(t, "KEYS.ASC.lzma", "KEYS.ASC"), armour, 500) +
            hit(in(t, "long.zip", "d/" + long_name), armour, 500) +
@@ -293,8 +293,15 @@ TEST(Archives, MemberEdgeCases) {
       // A named file is searched alone: the archive beside it stays shut.
       {{arg_path(t, "n/KEYS.TXT"), "-a", "-w", "500"}, hit(shown(t, "n/KEYS.TXT"), armour, 500), "", 1},
   };
-  for (auto &c : cases)
-    expect_run(t, c, c.searched == 1 ? dir_line(t, "n") : dir_line(t, ""));
+  if (!windows_target()) {  // a member named after its file takes a control byte from it
+    t.write("n/k\x01.asc.gz", compressed(kArmour, archive_write_add_filter_gzip));
+    cases.push_back({{arg_path(t, "n/k\x01.asc.gz"), "-a", "-w", "500"},
+                     hit(in(t, "n/k?.asc.gz", "k?.asc"), armour, 500),
+                     "unsafe member name (shown, never used as a path): " + in(t, "n/k?.asc.gz", "k?.asc") + "\n",
+                     2});
+  }
+  for (auto &c : cases)  // a named file's directory line is its own
+    expect_run(t, c, c.args[0] != "-a" ? dir_line(t, "n") : dir_line(t, ""));
 }
 
 // What decides whether and how a file is opened as an archive, and the
@@ -317,8 +324,10 @@ TEST(Archives, WhichFilesAreOpenedAndTheLimitsInside) {
   t.write("big.zip", make_archive("zip", {{"BIG.7Z", make_archive("7z", {{"N.DAT", noise}})},
                                           {"NEXT.PGP", kKey}},
                                   "zip:compression=store"));
-  // Longer with the archive's name than a member's full name may be.
-  const std::string far(windows_target() ? 1040 - 20 : 16384 - 20, 'f');
+  // Longer with the archive's name than a member's full name may be (on
+  // Linux; no ZIP name is that long beside Windows' longer paths).
+  const bool posix = !windows_target();
+  const std::string far(posix ? 16384 - 20 : 200, 'f');
   t.write("long.zip", make_archive("zip", {{far, kKey}, {"KEYS.ASC", kArmour}}));
   t.write("KEYS.ASC.gz", compressed(kArmour, archive_write_add_filter_gzip));
   t.write("PUB.TGZ", compressed(kKey, archive_write_add_filter_gzip));
@@ -329,15 +338,16 @@ TEST(Archives, WhichFilesAreOpenedAndTheLimitsInside) {
                              in(t, "deep.zip", "a.zip/b.zip/c.zip/d.zip") + "\n";
   const std::string whole = "nested archive over 8 MiB needs to be held whole, skipped: " +
                             in(t, "big.zip", "BIG.7Z") + "\n";
-  const std::string too_long = "path too long, skipped: " + in(t, "long.zip", far) + "\n";
+  const std::string too_long = posix ? "path too long, skipped: " + in(t, "long.zip", far) + "\n" : "";
+  const std::string far_hit = posix ? "" : hit(in(t, "long.zip", far), key, 300);
   const archive_run cases[] = {
       {{"-a", "-w", "300"},
        hit(in(t, "big.zip", "NEXT.PGP"), key, 300) +
            hit(in(t, "deep.zip", "a.zip/b.zip/c.zip/C.PGP"), key, 300) +
            hit(in(t, "KEYRING", "PUB.PGP"), key, 300) + hit(in(t, "KEYS.ASC.gz", "KEYS.ASC"), armour, 300) +
-           hit(in(t, "long.zip", "KEYS.ASC"), armour, 300) + hit(in(t, "NOEXT", "NOEXT"), key, 300) +
-           hit(in(t, "PUB.TGZ", "PUB.tar"), key, 300),
-       whole + deeper + too_long, 19},
+           far_hit + hit(in(t, "long.zip", "KEYS.ASC"), armour, 300) +
+           hit(in(t, "NOEXT", "NOEXT"), key, 300) + hit(in(t, "PUB.TGZ", "PUB.tar"), key, 300),
+       whole + deeper + too_long, posix ? 19 : 20},
       {{"*.zip", "-f", "*.PGP", "-a", "-w", "300"},
        hit(in(t, "big.zip", "NEXT.PGP"), key, 300) +
            hit(in(t, "deep.zip", "a.zip/b.zip/c.zip/C.PGP"), key, 300),
@@ -446,7 +456,8 @@ TEST(Archives, DosAndWindowsContainers) {
   EXPECT_EQ(normalise(r.err),
             run_err(dir_line(t, "") + shown(t, "OLD.ZOO") + ": ZOO archive, not searched\n" +
                         "couldn't read archive " + shown(t, "PART3.ZIP") +
-                        ": one volume of a multi-volume set, not searched\n",
+                        ": one volume of a multi-volume set, not searched\n" +
+                        (windows_target() ? lost_names_note(437) : ""),  // the Cyrillic member
                     27, 13));
 
   std::string samples = corpus_dir().empty() ? "" : corpus_dir() + "/archives";

@@ -49,6 +49,11 @@ std::string run_err(const std::string &dir_lines, int searched, int hits) {
          std::to_string(hits) + " possible hits\nElapsed time:  <elapsed>\n\n";
 }
 
+std::string lost_names_note(int code_page) {
+  return "Names shown with '?' hold characters that code page " + std::to_string(code_page) +
+         " lacks; after chcp 65001 they are shown whole, and --json writes them whole\n";
+}
+
 // Replaces what follows each occurrence of lead, up to the line's end, by word.
 static std::string replace_rest(std::string s, const std::string &lead, const std::string &word) {
   size_t at = 0;

@@ -47,6 +47,10 @@ std::string run_out(const std::string &hits);
 // the summary (normalised).
 std::string run_err(const std::string &dir_lines, int searched, int hits);
 
+// The line a Windows run writes before its summary once it has shown a
+// name with '?' for characters that code page lacks.
+std::string lost_names_note(int code_page);
+
 // The output with its clock-dependent parts replaced by fixed words: the
 // rest of every "Program started " line by "<time>", the rest of every
 // "Elapsed time:  " line by "<elapsed>", and the banner's version stamp (the

@@ -175,7 +175,7 @@ TEST(Options, WidthAndStyle) {
   EXPECT_EQ(run_width({"-w", "-30"}), run_out(full + " " + kPub + "\n"));
   EXPECT_EQ(run_width({"-w", "99999999999999999999", "-f", "none"}), run_out(""));
   // Widths are held to the longest display name: twice the path limit and 3.
-  const int most = windows_target() ? 2 * 260 + 3 : 2 * 4096 + 3;
+  const int most = windows_target() ? 2 * 32760 + 3 : 2 * 4096 + 3;
   EXPECT_EQ(run_width({"-w", "2147483647"}), run_out(::hit(full, kPub, most)));
   EXPECT_EQ(run_width({"-w", "-2147483647"}), run_out(::hit(full, kPub, most)));
   // -W keeps the start of the path and the last component.
@@ -211,9 +211,17 @@ TEST(Options, HitFiles) {
   f.run({"-f", "*.pgp", "-oDX"});  // d and x are part of the name
   EXPECT_TRUE(f.t.exists("DX"));
 
+  // A name past the path limit: in UTF-8 past it on Windows too, whose
+  // command line holds fewer UTF-16 units than the limit's bytes.
+  std::string too_long;
+  for (int i = 0; i < 11000; i++)
+    too_long += "\xe6\x97\xa5";  // 日
+  run_options opt;
+  opt.cwd = f.t.root();
+  opt.env = {"LC_ALL=C.UTF-8"};  // the argument reaches Wine as UTF-8
   for (auto bad : {std::vector<std::string>{"-o"}, std::vector<std::string>{"-O", "-x"},
-                   std::vector<std::string>{"-o", std::string(5000, 'n')}}) {
-    run_result r = f.run(bad);
+                   std::vector<std::string>{"-o", too_long}}) {
+    run_result r = run_kivor(bad, opt);
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, kIllegal);

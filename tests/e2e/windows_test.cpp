@@ -1,6 +1,7 @@
 // What only the Windows build has, run under Wine: drive letters, the
 // current directory of a drive, '/' that starts both a path and an option
-// group, and the two interpretations of 8-bit file names.  Wine's drive C:
+// group, the two interpretations of 8-bit file names, and names and paths
+// that only the wide file calls reach.  Wine's drive C:
 // is the prefix's drive_c; further drives are links in its dosdevices.
 #include <fcntl.h>
 #include <limits.h>
@@ -9,6 +10,7 @@
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +220,54 @@ TEST(HelpOnTheConsole, AScreenAtATimeUntilQ) {
       want += "LINE " + std::to_string(i) + "\n";
     EXPECT_EQ(std::regex_replace(shown, prompt, ""), want);
   }
+}
+
+// Names no code page here can spell, and a key past the old 260-character
+// limit: each is found, walked to and named as an argument, and shown in
+// the OEM code page (437: none of these letters) with '?' for what it
+// lacks, after which the run says once how to see such names whole; the
+// hit file too, its command line included.  The long path is shortened as
+// any other.
+TEST(WideNames, NamesBeyondTheCodePageAndPathsBeyond260AreFound) {
+  WINDOWS_TARGET_ONLY("the wide file calls");
+  temp_tree t;
+  const std::string cyrillic = "cyr/\xd0\xba\xd0\xbb\xd1\x8e\xd1\x87.pgp";  // ключ.pgp
+  const std::string japanese = "jp/\xe6\x97\xa5\xe6\x9c\xac.pgp";            // 日本.pgp
+  std::string deep = "deep";
+  while (t.path(deep).size() < 300)
+    deep += "/" + std::string(40, 'd');
+  deep += "/KEY.PGP";
+  for (const std::string &rel : {cyrillic, japanese, deep})
+    t.write(rel, kKey);
+  const std::string key = shown(t, deep), note = lost_names_note(437);
+  const std::string cyrillic_hit = hit(shown(t, "cyr/????.pgp"), kPub);
+  struct {
+    std::vector<std::string> args;
+    std::string hit, note;
+  } rows[] = {
+      {{arg_path(t, "cyr")}, cyrillic_hit, note},
+      {{arg_path(t, cyrillic)}, cyrillic_hit, note},
+      {{arg_path(t, "jp")}, hit(shown(t, "jp/??.pgp"), kPub), note},
+      {{arg_path(t, japanese)}, hit(shown(t, "jp/??.pgp"), kPub), note},
+      {{arg_path(t, "deep"), "-r", "-w", "400"}, hit(key, kPub, 400), ""},
+      {{arg_path(t, deep), "-w", "400"}, hit(key, kPub, 400), ""},
+      {{arg_path(t, "deep"), "-r"}, hit(key.substr(0, 2) + "\\...\\KEY.PGP", kPub), ""},
+      {{arg_path(t, "deep"), "-r", "-W", "60"}, hit(key.substr(0, 49) + "...\\KEY.PGP", kPub, 60), ""},
+  };
+  run_options opt;
+  opt.cwd = t.root();
+  opt.env = {"LC_ALL=C.UTF-8"};  // the arguments reach Wine as UTF-8
+  for (auto &r : rows) {
+    r.args.push_back("-d");
+    run_result res = run_kivor(r.args, opt);
+    EXPECT_EQ(res.status, 0) << r.args[0];
+    EXPECT_EQ(normalise(res.out), run_out(r.hit)) << r.args[0];
+    EXPECT_EQ(normalise(res.err), run_err(r.note, 1, 1)) << r.args[0];
+  }
+  std::vector<std::string> args = {arg_path(t, cyrillic), "-d", "-o", "hits.txt"};
+  run_kivor(args, opt);
+  args[0] = shown(t, "cyr/????.pgp");
+  EXPECT_EQ(normalise(t.read("hits.txt")), text_file(hit_file_run(args, cyrillic_hit)));
 }
 
 }  // namespace

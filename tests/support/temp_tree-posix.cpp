@@ -63,7 +63,7 @@ temp_tree::~temp_tree() {
 
 // Makes every component of rel below the root, one directory at a time, so
 // the whole path may be longer than the path limit.
-void temp_tree::mkdir(const std::string &rel) const {
+bool temp_tree::try_mkdir(const std::string &rel) const {
   int fd = open(root_.c_str(), O_RDONLY | O_DIRECTORY);
   size_t start = 0;
   while (fd >= 0 && start <= rel.size()) {
@@ -77,8 +77,14 @@ void temp_tree::mkdir(const std::string &rel) const {
     fd = next;
     start = slash + 1;
   }
-  ASSERT_GE(fd, 0) << "mkdir " << rel;
+  if (fd < 0)
+    return false;
   close(fd);
+  return true;
+}
+
+FILE *temp_tree::open_to_write(const std::string &rel) const {
+  return fopen(path(rel).c_str(), "wb");
 }
 
 void temp_tree::symlink(const std::string &target, const std::string &rel) const {

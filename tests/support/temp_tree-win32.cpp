@@ -1,7 +1,8 @@
 // temp_tree on Windows: the same throwaway directory through the Win32 file
-// calls.  Directories are made and removed through the wide calls with the
-// "\\?\" prefix, which lifts the path limit, so that trees deeper than the
-// limit can be made for the program to meet.
+// calls.  Directories and files are made and removed through the wide calls
+// with the "\\?\" prefix, which lifts the path limit, so that trees deeper
+// than the limit can be made for the program to meet.  Names are UTF-8, as
+// the program carries them.
 #include "temp_tree.h"
 
 #include <stdlib.h>
@@ -11,13 +12,12 @@
 
 #include <gtest/gtest.h>
 
-// A narrow name as the narrow file calls read it now (ANSI or OEM).
+// A UTF-8 name in UTF-16.
 static std::wstring wide(const std::string &s) {
-  UINT cp = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-  int n = MultiByteToWideChar(cp, 0, s.data(), (int)s.size(), NULL, 0);
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), NULL, 0);
   std::wstring w((size_t)n, L'\0');
   if (n > 0)
-    MultiByteToWideChar(cp, 0, s.data(), (int)s.size(), &w[0], n);
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
   return w;
 }
 
@@ -86,7 +86,7 @@ temp_tree::~temp_tree() {
   RemoveDirectoryW(long_form(root_).c_str());
 }
 
-void temp_tree::mkdir(const std::string &rel) const {
+bool temp_tree::try_mkdir(const std::string &rel) const {
   std::wstring cur = long_form(root_);
   size_t start = 0;
   while (start <= rel.size()) {
@@ -95,13 +95,19 @@ void temp_tree::mkdir(const std::string &rel) const {
       sep = rel.size();
     if (sep > start) {
       cur += L"\\" + wide(rel.substr(start, sep - start));
-      CreateDirectoryW(cur.c_str(), NULL);
+      if (cur.size() >= 32767)
+        return false;  // past the system's limit (Wine would wrap it round)
+      if (!CreateDirectoryW(cur.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
     }
     start = sep + 1;
   }
   DWORD attributes = GetFileAttributesW(cur.c_str());
-  ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      << "mkdir " << rel;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+FILE *temp_tree::open_to_write(const std::string &rel) const {
+  return _wfopen(long_form(path(rel)).c_str(), L"wb");
 }
 
 // A relative target is taken from the link's directory, as on POSIX.  Needs

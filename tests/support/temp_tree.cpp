@@ -42,11 +42,15 @@ std::string temp_tree::path(const std::string &rel) const {
   return p;
 }
 
+void temp_tree::mkdir(const std::string &rel) const {
+  ASSERT_TRUE(try_mkdir(rel)) << "mkdir " << rel;
+}
+
 void temp_tree::write(const std::string &rel, const std::string &bytes) const {
   size_t slash = rel.rfind('/');
   if (slash != std::string::npos)
     mkdir(rel.substr(0, slash));
-  FILE *f = fopen(path(rel).c_str(), "wb");
+  FILE *f = open_to_write(rel);
   ASSERT_NE(f, nullptr) << path(rel);
   fwrite(bytes.data(), 1, bytes.size(), f);
   fclose(f);

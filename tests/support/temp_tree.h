@@ -32,6 +32,7 @@ class temp_tree {
   std::string path(const std::string &rel) const;    // root, separator, rel
 
   void mkdir(const std::string &rel) const;                             // parents too
+  bool try_mkdir(const std::string &rel) const;  // mkdir; false where the system refuses (too long)
   void write(const std::string &rel, const std::string &bytes) const;   // parents too
   void symlink(const std::string &target, const std::string &rel) const;
   void mkfifo(const std::string &rel) const;        // POSIX only
@@ -41,6 +42,7 @@ class temp_tree {
 
  private:
   static std::string default_base();  // the system's temporary directory
+  FILE *open_to_write(const std::string &rel) const;  // a new file, however deep
   void make_root(const std::string &base);
   std::string root_;
   bool owner_ = true;  // removes the tree when destroyed
