@@ -39,6 +39,13 @@ static bool reading_hits(void) {
   return g_settings->report != REPORT_LINES || g_settings->key_inventory;
 }
 
+// Starts reading a hit as the options want it: the digest for a report,
+// the material under -c, the inventory's share of it under --keys.
+static void begin_hit_reading(void) {
+  hit_read_begin(g_settings->report != REPORT_LINES, g_settings->confirm != 0,
+                 g_settings->key_inventory ? inventory_sink() : NULL);
+}
+
 // Reads hit s through (the reading begun already for a member) and writes
 // its report, its material going to the inventory on the way.
 static void read_and_report(const struct subject *s, const char *kind, const char *suffix,
@@ -50,8 +57,7 @@ static void read_and_report(const struct subject *s, const char *kind, const cha
     inventory_begin_hit(place, strlen(place));
   int got;
   if (ms == NULL) {
-    hit_read_begin(g_settings->report != REPORT_LINES, g_settings->confirm != 0,
-                   keys ? inventory_sink() : NULL);
+    begin_hit_reading();
     plat_handle fh = s->fh;
     got = plat_seek(fh, 0, 0) == 0 ? hit_read_rest(read_from_handle, &fh) : -1;
   } else {
@@ -283,8 +289,7 @@ void judge_member(const char *display, long n, confirm_reader read_on, void *sou
   struct hit_tee tee = {read_on, source};
   struct subject s = {display, NULL, PLAT_INVALID_HANDLE, ms, &tee};
   if (reading_hits()) {
-    hit_read_begin(g_settings->report != REPORT_LINES, g_settings->confirm != 0,
-                   g_settings->key_inventory ? inventory_sink() : NULL);
+    begin_hit_reading();
     hit_read_take(g_inbuf, n > 0 ? (size_t)n : 0);
     read_on = hit_read_tee;
     source = &tee;
